@@ -1,0 +1,44 @@
+# zlib: Debian's static mingw build.
+find_library(ZLIB_STATIC NAMES libz.a z REQUIRED)
+find_path(ZLIB_INCLUDE zlib.h REQUIRED)
+add_library(zlib_static STATIC IMPORTED GLOBAL)
+set_target_properties(zlib_static PROPERTIES IMPORTED_LOCATION ${ZLIB_STATIC}
+                                             INTERFACE_INCLUDE_DIRECTORIES ${ZLIB_INCLUDE})
+
+# stb_image: Debian's header (outside the cross root, so looked up directly).
+find_path(STB_INCLUDE stb/stb_image.h PATHS /usr/include NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+add_library(stb_image INTERFACE)
+target_include_directories(stb_image SYSTEM INTERFACE ${STB_INCLUDE}/stb)
+
+# JsonCpp: Debian's source package, unpacked by tools/setup into .deps/jsoncpp.
+set(JSONCPP_SOURCE_DIR ${PROJECT_SOURCE_DIR}/.deps/jsoncpp CACHE PATH "JsonCpp source tree")
+if(EXISTS ${JSONCPP_SOURCE_DIR}/src/lib_json/json_value.cpp)
+  add_library(jsoncpp STATIC
+    ${JSONCPP_SOURCE_DIR}/src/lib_json/json_reader.cpp
+    ${JSONCPP_SOURCE_DIR}/src/lib_json/json_value.cpp
+    ${JSONCPP_SOURCE_DIR}/src/lib_json/json_writer.cpp)
+  target_include_directories(jsoncpp SYSTEM PUBLIC ${JSONCPP_SOURCE_DIR}/include)
+  target_compile_definitions(jsoncpp PUBLIC JSON_USE_EXCEPTION=0)
+  target_compile_options(jsoncpp PRIVATE -w)
+else()
+  message(WARNING "JsonCpp sources not found in ${JSONCPP_SOURCE_DIR}; run tools/setup")
+endif()
+
+# GoogleTest: Debian's sources, compiled with the cross compiler.
+if(BUILD_TESTING)
+  set(GTEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest source tree")
+  set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  add_subdirectory(${GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+endif()
+
+# One GoogleTest binary = one CTest test (each Wine start costs about a second).
+function(add_wine_gtest name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} gtest gtest_main)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
+  set_tests_properties(${name} PROPERTIES TIMEOUT 600)
+endfunction()
