@@ -1,0 +1,170 @@
+// CCopyEngine: copies a file or the contents of a directory tree into an
+// existing directory on background threads. The owner adds a job and polls
+// the progress record; the engine never calls back.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+
+// The owner's copy of the engine's progress. Every figure comes from one
+// GetProgress call; the 64-bit figures are each read whole.
+struct CopyProgress {
+    uint32_t filesTotal;  // files counted by AddJob for the run
+    uint32_t filesCopied; // files written completely, with their exact size
+    uint32_t errors;      // failures; a run with errors never counts as complete
+    uint64_t bytesTotal;  // bytes counted by AddJob for the run
+    uint64_t bytesDone;   // bytes of files in place (a failed file's bytes are taken back)
+    uint32_t startTick;   // GetTickCount() when the run started
+    double elapsedSeconds;
+    double averageSpeed; // MiB per second over the whole run
+    uint32_t lastSampleTick;
+    double currentSpeed; // MiB per second of the last write
+    uint64_t currentFileSize;
+    uint64_t currentFileDone;
+    const wchar_t* currentSourcePath;      // engine-owned buffer, changes while the copy runs
+    const wchar_t* currentDestinationPath; // engine-owned buffer, changes while the copy runs
+    uint32_t runEnded; // non-zero once the run has ended (also for a job of zero bytes or one refused)
+};
+
+// One unbuffered-capable I/O request as the engine issues it.
+struct CopyIoRequest {
+    bool isWrite;
+    bool unbuffered; // the handle was opened with FILE_FLAG_NO_BUFFERING
+    uint64_t offset;
+    uint32_t length;
+    const void* buffer;
+    uint32_t sector; // the sector size the request must respect when unbuffered
+};
+
+// Sees every read and write request before it is issued. Called on the
+// engine's reader and writer threads.
+class ICopyIoObserver {
+public:
+    virtual void OnIoRequest(const CopyIoRequest& request) = 0;
+
+protected:
+    ~ICopyIoObserver() = default;
+};
+
+struct CopyJob;
+struct ChunkHeader;
+struct FileRecord;
+
+class CCopyEngine {
+public:
+    CCopyEngine();
+    virtual ~CCopyEngine();
+
+    CCopyEngine(const CCopyEngine&) = delete;
+    CCopyEngine& operator=(const CCopyEngine&) = delete;
+
+    // Counts the job on the calling thread, queues it and starts the run in
+    // the background; returns 1 always. A job that cannot be queued (missing
+    // source, destination missing or not a directory, failed count) adds 1 to
+    // the error count and, when no run is going, ends at once (runEnded set).
+    int AddJob(const wchar_t* source, const wchar_t* destination);
+
+    // Copies the progress record without taking any lock.
+    void GetProgress(CopyProgress* progress) const;
+
+    // Diagnostics: every read and write request is shown to the observer.
+    // Set it only while no run is going.
+    void SetIoObserver(ICopyIoObserver* observer) { ioObserver_ = observer; }
+
+private:
+    struct WaitSlot {
+        HANDLE event = nullptr;
+        uint32_t state = 0; // 0 free, 2 a thread waits, 1 signalled
+    };
+    struct CopyGate {
+        CRITICAL_SECTION lock;
+        bool lockReady = false;
+        WaitSlot slots[2];
+        uint32_t waiters = 0;
+        HANDLE readerFinished = nullptr;
+    };
+    struct Progress {
+        std::atomic<uint32_t> filesTotal{0};
+        std::atomic<uint32_t> filesCopied{0};
+        std::atomic<uint32_t> errors{0};
+        std::atomic<uint64_t> bytesTotal{0};
+        std::atomic<uint64_t> bytesDone{0};
+        std::atomic<uint32_t> startTick{0};
+        std::atomic<double> elapsedSeconds{0};
+        std::atomic<double> averageSpeed{0};
+        std::atomic<uint32_t> lastSampleTick{0};
+        std::atomic<double> currentSpeed{0};
+        std::atomic<uint64_t> currentFileSize{0};
+        std::atomic<uint64_t> currentFileDone{0};
+        std::atomic<uint32_t> runEnded{0};
+    };
+    struct Region {
+        Region* next;
+        void* base;
+    };
+
+    static DWORD WINAPI JobThreadMain(void* engine);
+    static DWORD WINAPI ReaderThreadMain(void* engine);
+    static DWORD WINAPI WriterThreadMain(void* engine);
+
+    void* AllocateRegion(size_t size);
+    void ResetProgress();
+    void RefuseJob();
+    void FinishPreviousRun();
+    void FreeJobs();
+    bool PrepareGate();
+    void CloseGate();
+
+    void RunJobs();
+    void EndRun();
+    void RunReader();
+    bool WalkTree(const wchar_t* source, const wchar_t* destination);
+    bool FillFileRecord(const wchar_t* path);
+    bool CopyOneFile(const wchar_t* source, const wchar_t* destination);
+    void ReadFileIntoChunks(HANDLE file, const wchar_t* destination);
+    bool ReadPieces(HANDLE file, uint64_t offset, void* data, uint32_t length, uint32_t* read);
+    ChunkHeader* ReserveChunk(uint32_t headerBytes, uint64_t remaining);
+    void AppendChunk(ChunkHeader* chunk);
+
+    void RunWriter();
+    bool TakeNextChunk();
+    void WriteOneFile();
+    bool WritePieces(HANDLE file, uint64_t offset, const void* data, uint32_t length, bool unbuffered,
+                     uint32_t* written);
+    void AddProgress(int64_t bytes);
+    void CountError();
+
+    bool GateWait();
+    void GateWakeAll();
+
+    bool ReadRequest(HANDLE file, uint64_t offset, void* buffer, uint32_t length, uint32_t* read);
+    bool WriteRequest(HANDLE file, uint64_t offset, const void* buffer, uint32_t length, bool unbuffered,
+                      uint32_t* written);
+
+    // Job list (sentinel-headed circle) and the job being run.
+    CopyJob* jobs_ = nullptr;
+    CopyJob* currentJob_ = nullptr;
+    CopyGate gate_;
+    std::atomic<uint32_t> stop_{0};
+    uint32_t writeAlignThreshold_ = 131072;
+    Progress progress_;
+    uint32_t ioSector_ = 512;
+    ChunkHeader* queue_ = nullptr; // sentinel of the chunk queue
+    ChunkHeader* heldChunk_ = nullptr;
+    uint32_t maxReadPiece_ = 8388608;
+    uint32_t maxWritePiece_ = 8388608;
+    HANDLE readerThread_ = nullptr;
+    HANDLE writerThread_ = nullptr;
+    HANDLE jobThread_ = nullptr;
+    Region* regions_ = nullptr;
+    wchar_t* currentSource_ = nullptr;
+    wchar_t* currentDestination_ = nullptr;
+    FileRecord* fileRecord_ = nullptr;
+    unsigned char* ring_ = nullptr;
+    size_t ringSize_ = 0;
+    size_t ringWrite_ = 0;
+    size_t ringRead_ = 0;
+    ICopyIoObserver* ioObserver_ = nullptr;
+};
