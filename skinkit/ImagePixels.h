@@ -1,0 +1,34 @@
+// Decoding of skin images (PNG, BMP, JPEG, GIF, TGA, ... through stb_image) into
+// premultiplied 32-bit pixels ready for a top-down DIB section. Pure C++.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace SkinKit {
+
+// Images larger than this are refused before decoding.
+constexpr int kMaxImageSide = 16384;
+constexpr int64_t kMaxImagePixels = 64 * 1024 * 1024;
+
+struct DecodedImage {
+    int width = 0;
+    int height = 0;
+    // Top-down rows; each value is 0xAARRGGBB, i.e. the bytes B, G, R, A in
+    // memory, with colours premultiplied by alpha.
+    std::vector<uint32_t> pixels;
+    bool hasTransparency = false;
+};
+
+// Converts `count` RGBA pixels: alpha is copied; with alpha 255 the colour is
+// copied, otherwise each channel becomes channel * alpha / 255 and the image has
+// transparency. A resulting value equal to `mask` (when not 0) becomes 0 and the
+// image has transparency. Returns whether any pixel has transparency.
+bool PremultiplyPixels(const uint8_t* rgba, size_t count, uint32_t mask, uint32_t* out);
+
+// Decodes an image file held in memory. False when the decoder cannot read it or
+// its size is out of bounds.
+bool DecodeImagePixels(const void* data, size_t size, uint32_t mask, DecodedImage& image);
+
+} // namespace SkinKit
