@@ -1,0 +1,389 @@
+#include "MachineIdentity.h"
+
+#include "DiskIdentityFormat.h"
+#include "MacAddressFormat.h"
+#include "PluginFrame.h"
+#include "UniqueHandle.h"
+
+#include <objbase.h>
+#include <oleauto.h>
+#include <wbemidl.h>
+
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+namespace {
+
+constexpr DWORD kSmartGetVersion = 0x00074080;
+constexpr DWORD kSmartReceiveDriveData = 0x0007C088;
+constexpr DWORD kWmiWaitMs = 3000;
+
+// IP_ADAPTER_INFO as the 32-bit system writes it (64-bit time_t members, so
+// 648 bytes); headers built with a 32-bit time_t describe a shorter record.
+constexpr size_t kAdapterRecordSize = 648;
+constexpr size_t kAdapterNameOffset = 8, kAdapterNameBytes = 260;
+constexpr size_t kAdapterAddressOffset = 404;
+constexpr size_t kAdapterTypeOffset = 416;
+struct AdapterInfoRecord {
+    alignas(8) uint8_t bytes[kAdapterRecordSize];
+};
+
+DiskIdentityCache diskIdentityCache;
+std::vector<std::string> physicalAdapterIds;
+
+// Owns one COM interface pointer.
+template <typename T> class ComRef {
+public:
+    ComRef() = default;
+    ComRef(const ComRef&) = delete;
+    ComRef& operator=(const ComRef&) = delete;
+    ~ComRef() {
+        if (ptr_)
+            ptr_->Release();
+    }
+    T* get() const { return ptr_; }
+    T* operator->() const { return ptr_; }
+    T** put() { return &ptr_; }
+
+private:
+    T* ptr_ = nullptr;
+};
+
+class ComApartment {
+public:
+    ComApartment() : initialized_(SUCCEEDED(CoInitialize(nullptr))) {}
+    ~ComApartment() {
+        if (initialized_)
+            CoUninitialize();
+    }
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+
+private:
+    bool initialized_;
+};
+
+bool QuerySmartVersion(HANDLE drive, uint32_t& capabilities) {
+    uint8_t reply[kVersionReplySize] = {};
+    DWORD returned = 0;
+    if (!DeviceIoControl(drive, kSmartGetVersion, nullptr, 0, reply, sizeof reply, &returned, nullptr))
+        return false;
+    capabilities = SmartCapabilities(reply);
+    return true;
+}
+
+bool IdentifyDrive(HANDLE drive, int number, std::string& text) {
+    uint8_t request[kIdentifyRequestSize] = {};
+    uint8_t reply[kIdentifyReplySize] = {};
+    BuildIdentifyRequest(request, number);
+    DWORD returned = 0;
+    if (!DeviceIoControl(drive, kSmartReceiveDriveData, request, sizeof request, reply, sizeof reply, &returned,
+                         nullptr))
+        return false;
+    text = FormatIdentifyReply(reply, sizeof reply);
+    return true;
+}
+
+std::string ReadWmiText(IWbemClassObject* object, const wchar_t* name) {
+    VARIANT value;
+    VariantInit(&value);
+    std::string text;
+    if (SUCCEEDED(object->Get(name, 0, &value, nullptr, nullptr)) && value.vt == VT_BSTR && value.bstrVal) {
+        const int length = static_cast<int>(SysStringLen(value.bstrVal));
+        const int bytes = WideCharToMultiByte(CP_THREAD_ACP, 0, value.bstrVal, length, nullptr, 0, nullptr, nullptr);
+        if (bytes > 0) {
+            text.resize(static_cast<size_t>(bytes));
+            WideCharToMultiByte(CP_THREAD_ACP, 0, value.bstrVal, length, &text[0], bytes, nullptr, nullptr);
+            text = text.c_str();
+        }
+    }
+    VariantClear(&value);
+    return text;
+}
+
+struct WmiWorkerJob {
+    DiskIdentityCache* cache;
+    DiskQueryFunction query;
+    HMODULE module; // keeps the code of this library loaded while the worker runs
+};
+
+DWORD WINAPI WmiWorker(void* parameter) {
+    WmiWorkerJob* job = static_cast<WmiWorkerJob*>(parameter);
+    HMODULE module = job->module;
+    try {
+        std::string text;
+        {
+            ComApartment apartment;
+            text = job->query();
+        }
+        if (!text.empty())
+            job->cache->Publish(text);
+    } catch (...) {
+    }
+    delete job;
+    if (module)
+        FreeLibraryAndExitThread(module, 0);
+    return 0;
+}
+
+HMODULE PinOwnModule() {
+    HMODULE module = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&WmiWorker), &module);
+    return module;
+}
+
+AdapterClassEntry ReadAdapterClassEntry(HKEY key) {
+    AdapterClassEntry entry;
+    DWORD characteristics = 0;
+    DWORD size = sizeof characteristics;
+    DWORD type = 0;
+    if (RegQueryValueExA(key, "Characteristics", nullptr, &type, reinterpret_cast<BYTE*>(&characteristics), &size) ==
+            ERROR_SUCCESS &&
+        size == sizeof characteristics) {
+        entry.hasCharacteristics = true;
+        entry.characteristics = characteristics;
+    }
+    auto readText = [key](const char* name, std::string& text) {
+        char buffer[257] = {}; // 256 bytes of value and a terminator that is always there
+        DWORD bytes = 256;
+        if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &bytes) != ERROR_SUCCESS)
+            return false;
+        text = buffer;
+        return true;
+    };
+    entry.hasComponentId = readText("ComponentId", entry.componentId);
+    entry.hasInstanceId = readText("NetCfgInstanceId", entry.instanceId);
+    return entry;
+}
+
+} // namespace
+
+DiskIdentityCache::~DiskIdentityCache() {
+    delete[] text_.load();
+}
+
+std::string DiskIdentityCache::Text() const {
+    const char* text = text_.load(std::memory_order_acquire);
+    return text ? std::string(text) : std::string();
+}
+
+void DiskIdentityCache::Publish(const std::string& text) {
+    char* buffer = new (std::nothrow) char[kCapacity]();
+    if (!buffer)
+        return;
+    std::memcpy(buffer, text.data(), text.size() < kCapacity - 1 ? text.size() : kCapacity - 1);
+    const char* expected = nullptr;
+    if (!text_.compare_exchange_strong(expected, buffer, std::memory_order_acq_rel))
+        delete[] buffer;
+}
+
+std::wstring GetHardSN() {
+    return RemoveSpaces(FromNarrowText(ReadDiskIdentity()));
+}
+
+std::string ReadDiskIdentity() {
+    std::string text;
+    OSVERSIONINFOW version = {};
+    version.dwOSVersionInfoSize = sizeof version;
+#ifdef _MSC_VER
+#pragma warning(suppress : 4996)
+#endif
+    const BOOL known = GetVersionExW(&version);
+    if (known && (version.dwPlatformId == 0 || version.dwPlatformId == 1)) {
+        IdentifyBySmartDriver(text);
+        IdentifyByPhysicalDrive(text);
+    } else if (known && version.dwPlatformId == 2) {
+        IdentifyByPhysicalDrive(text);
+    }
+    if (text.empty())
+        text = IdentifyByWmi();
+    return text;
+}
+
+bool IdentifyByPhysicalDrive(std::string& text) {
+    for (int number = 0; number < 4; ++number) {
+        char name[32] = {};
+        std::snprintf(name, sizeof name, "\\\\.\\PhysicalDrive%d", number);
+        Ostra::UniqueFile drive(CreateFileA(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                            nullptr, OPEN_EXISTING, 0, nullptr));
+        if (!drive)
+            continue;
+        uint32_t capabilities = 0;
+        if (!QuerySmartVersion(drive.get(), capabilities))
+            continue;
+        if ((capabilities & kCapabilityAtaIdentify) == 0)
+            return false;
+        if (IsDriveSkipped(capabilities, number))
+            continue;
+        return IdentifyDrive(drive.get(), number, text);
+    }
+    return false;
+}
+
+bool IdentifyBySmartDriver(std::string& text) {
+    Ostra::UniqueFile driver(CreateFileA("\\\\.\\Smartvsd", 0, 0, nullptr, CREATE_NEW, 0, nullptr));
+    if (!driver)
+        return false;
+    uint32_t capabilities = 0;
+    if (!QuerySmartVersion(driver.get(), capabilities) || (capabilities & kCapabilityAtaIdentify) == 0)
+        return false;
+    for (int number = 0; number < 4; ++number) {
+        if (!IsDriveSkipped(capabilities, number))
+            return IdentifyDrive(driver.get(), number, text);
+    }
+    return false;
+}
+
+std::string IdentifyByWmi(DiskIdentityCache& cache, DiskQueryFunction query, DWORD waitMs) {
+    std::string cached = cache.Text();
+    if (!cached.empty())
+        return cached;
+    auto* job = new (std::nothrow) WmiWorkerJob{&cache, query, PinOwnModule()};
+    if (!job)
+        return {};
+    Ostra::UniqueHandle worker(CreateThread(nullptr, 0, &WmiWorker, job, 0, nullptr));
+    if (!worker) {
+        if (job->module)
+            FreeLibrary(job->module);
+        delete job;
+        return {};
+    }
+    if (WaitForSingleObject(worker.get(), waitMs) != WAIT_OBJECT_0)
+        return {};
+    return cache.Text();
+}
+
+std::string IdentifyByWmi() {
+    return IdentifyByWmi(diskIdentityCache, &QueryDiskDriveWmi, kWmiWaitMs);
+}
+
+std::string QueryDiskDriveWmi() {
+    CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_DEFAULT, RPC_C_IMP_LEVEL_IMPERSONATE, nullptr,
+                         EOAC_NONE, nullptr);
+    ComRef<IWbemLocator> locator;
+    if (FAILED(CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_IWbemLocator,
+                                reinterpret_cast<void**>(locator.put()))))
+        return {};
+    ComRef<IWbemServices> services;
+    BSTR space = SysAllocString(L"ROOT\\CIMV2");
+    const HRESULT connected =
+        locator->ConnectServer(space, nullptr, nullptr, nullptr, 0, nullptr, nullptr, services.put());
+    SysFreeString(space);
+    if (FAILED(connected))
+        return {};
+    if (FAILED(CoSetProxyBlanket(services.get(), RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr, RPC_C_AUTHN_LEVEL_CALL,
+                                 RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE)))
+        return {};
+    ComRef<IEnumWbemClassObject> drives;
+    BSTR language = SysAllocString(L"WQL");
+    BSTR query = SysAllocString(L"SELECT * FROM Win32_DiskDrive");
+    const HRESULT queried = services->ExecQuery(language, query, WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY,
+                                                nullptr, drives.put());
+    SysFreeString(query);
+    SysFreeString(language);
+    if (FAILED(queried))
+        return {};
+    for (;;) {
+        ComRef<IWbemClassObject> drive;
+        ULONG returned = 0;
+        if (drives->Next(WBEM_INFINITE, 1, drive.put(), &returned) != WBEM_S_NO_ERROR || returned == 0)
+            return {};
+        const std::string serial = ReadWmiText(drive.get(), L"SerialNumber");
+        if (!serial.empty())
+            return FormatWmiDiskIdentity(ReadWmiText(drive.get(), L"Model"),
+                                         ReadWmiText(drive.get(), L"FirmwareRevision"), serial);
+    }
+}
+
+std::string GetMacAddressList() {
+    using GetAdaptersInfoFunction = DWORD(WINAPI*)(void*, ULONG*);
+    Ostra::UniqueModule library(LoadLibraryA("Iphlpapi.dll"));
+    if (!library)
+        return {};
+    auto getAdaptersInfo = reinterpret_cast<GetAdaptersInfoFunction>(
+        reinterpret_cast<void*>(GetProcAddress(library.get(), "GetAdaptersInfo")));
+    if (!getAdaptersInfo)
+        return {};
+
+    AdapterInfoRecord first = {};
+    ULONG size = sizeof first;
+    DWORD result = getAdaptersInfo(&first, &size);
+    std::vector<AdapterInfoRecord> records(size / kAdapterRecordSize + 1, AdapterInfoRecord{});
+    if (result == ERROR_BUFFER_OVERFLOW) {
+        size = static_cast<ULONG>(records.size() * kAdapterRecordSize);
+        result = getAdaptersInfo(records.data(), &size);
+    } else {
+        records[0] = first;
+        std::memset(records[0].bytes, 0, sizeof(void*)); // one record fitted; its link would point into `first`
+    }
+    if (result != ERROR_SUCCESS)
+        return {};
+
+    // Follow the links, accepting only ones that lead to a later record of our own buffer.
+    std::vector<AdapterRecord> adapters;
+    for (size_t index = 0; index < records.size();) {
+        const uint8_t* record = records[index].bytes;
+        AdapterRecord adapter;
+        const char* name = reinterpret_cast<const char*>(record + kAdapterNameOffset);
+        adapter.name.assign(name, strnlen(name, kAdapterNameBytes));
+        std::memcpy(adapter.address, record + kAdapterAddressOffset, sizeof adapter.address);
+        std::memcpy(&adapter.type, record + kAdapterTypeOffset, sizeof adapter.type);
+        if (adapter.type == kAdapterTypeEthernet && IsPhysicalAdapter(adapter.name))
+            adapters.push_back(adapter);
+
+        const uint8_t* next = nullptr;
+        std::memcpy(&next, record, sizeof next);
+        if (!next)
+            break;
+        const uintptr_t offset = reinterpret_cast<uintptr_t>(next) - reinterpret_cast<uintptr_t>(records.data());
+        if (offset % kAdapterRecordSize != 0 || offset / kAdapterRecordSize <= index ||
+            offset / kAdapterRecordSize >= records.size())
+            break;
+        index = offset / kAdapterRecordSize;
+    }
+    return FormatMacAddressList(adapters, physicalAdapterIds);
+}
+
+std::vector<std::string> ReadPhysicalAdapterIds() {
+    Ostra::UniqueRegKey network;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE,
+                      "SYSTEM\\CurrentControlSet\\Control\\Class\\{4D36E972-E325-11CE-BFC1-08002BE10318}", 0, KEY_READ,
+                      network.put()) != ERROR_SUCCESS)
+        return {};
+    std::vector<AdapterClassEntry> entries;
+    for (DWORD index = 0;; ++index) {
+        char name[256] = {};
+        DWORD length = sizeof name;
+        if (RegEnumKeyExA(network.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        Ostra::UniqueRegKey subkey;
+        if (RegOpenKeyExA(network.get(), name, 0, KEY_READ, subkey.put()) != ERROR_SUCCESS)
+            continue;
+        entries.push_back(ReadAdapterClassEntry(subkey.get()));
+    }
+    return SelectPhysicalAdapterIds(entries);
+}
+
+bool IsPhysicalAdapter(const std::string& name) {
+    if (physicalAdapterIds.empty())
+        physicalAdapterIds = ReadPhysicalAdapterIds();
+    for (const std::string& id : physicalAdapterIds) {
+        if (id == name)
+            return true;
+    }
+    return false;
+}
+
+std::wstring NewAppUuid() {
+    GUID guid = {};
+    {
+        ComApartment apartment;
+        CoCreateGuid(&guid);
+    }
+    wchar_t text[65] = {};
+    swprintf(text, 65, L"%08lX%04X%04X%02X%02X%02X%02X%02X%02X%02X%02X", static_cast<unsigned long>(guid.Data1),
+             guid.Data2, guid.Data3, guid.Data4[0], guid.Data4[1], guid.Data4[2], guid.Data4[3], guid.Data4[4],
+             guid.Data4[5], guid.Data4[6], guid.Data4[7]);
+    return RemoveSpaces(text);
+}

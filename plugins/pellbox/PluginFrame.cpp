@@ -1,0 +1,107 @@
+#include "PluginFrame.h"
+
+#include <cstring>
+#include <cwchar>
+#include <new>
+
+PluginFrameRecord PluginFrame;
+
+namespace {
+
+constexpr UINT kNarrowCodePage = 936;
+
+UINT_PTR PluginCallback(enum NSPIM) {
+    return 0;
+}
+
+HMODULE OwnModule() {
+    if (PluginFrame.module)
+        return PluginFrame.module;
+    // A library whose DllMain did not record the handle still registers under its own module.
+    HMODULE module = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCWSTR>(&PluginCallback), &module);
+    return module;
+}
+
+} // namespace
+
+void SetPluginModule(HINSTANCE module) {
+    PluginFrame.module = module;
+}
+
+void EnterPluginFrame(int string_size, wchar_t* variables, stack_t** stacktop, extra_parameters* extra) {
+    PluginFrame.string_size = string_size;
+    PluginFrame.variables = variables;
+    PluginFrame.stacktop = stacktop;
+    PluginFrame.extra = extra;
+    if (extra && extra->RegisterPluginCallback)
+        extra->RegisterPluginCallback(OwnModule(), &PluginCallback);
+}
+
+bool PopString(wchar_t* buffer, size_t capacity) {
+    if (!PluginFrame.stacktop || !*PluginFrame.stacktop || !buffer || capacity == 0)
+        return false;
+    stack_t* top = *PluginFrame.stacktop;
+    size_t length = 0;
+    while (length + 1 < capacity && top->text[length] != L'\0')
+        ++length;
+    std::memcpy(buffer, top->text, length * sizeof(wchar_t));
+    buffer[length] = L'\0';
+    *PluginFrame.stacktop = top->next;
+    GlobalFree(top);
+    return true;
+}
+
+void PushString(const wchar_t* text) {
+    if (!PluginFrame.stacktop)
+        return;
+    const size_t units = PluginFrame.string_size > 0 ? static_cast<size_t>(PluginFrame.string_size) : 1;
+    auto* entry = static_cast<stack_t*>(GlobalAlloc(GPTR, sizeof(stack_t) + units * sizeof(wchar_t)));
+    if (!entry)
+        return;
+    if (text)
+        lstrcpynW(entry->text, text, static_cast<int>(units));
+    entry->next = *PluginFrame.stacktop;
+    *PluginFrame.stacktop = entry;
+}
+
+void PushInt(int value) {
+    wchar_t text[20] = {};
+    wsprintfW(text, L"%d", value);
+    PushString(text);
+}
+
+wchar_t* NewCallerString(const std::wstring& text) {
+    auto* buffer = new (std::nothrow) wchar_t[text.size() + 1];
+    if (!buffer)
+        return nullptr;
+    std::wmemcpy(buffer, text.c_str(), text.size() + 1);
+    return buffer;
+}
+
+std::string ToNarrowText(const std::wstring& text) {
+    const std::wstring wide(text.c_str()); // up to the first zero
+    if (wide.empty())
+        return {};
+    const int length = static_cast<int>(wide.size());
+    const int bytes = WideCharToMultiByte(kNarrowCodePage, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 0)
+        return {};
+    std::string narrow(static_cast<size_t>(bytes), '\0');
+    WideCharToMultiByte(kNarrowCodePage, 0, wide.data(), length, &narrow[0], bytes, nullptr, nullptr);
+    return narrow;
+}
+
+std::wstring FromNarrowText(const std::string& text) {
+    const std::string narrow(text.c_str());
+    if (narrow.empty())
+        return {};
+    const int length = static_cast<int>(narrow.size());
+    const int units = MultiByteToWideChar(kNarrowCodePage, 0, narrow.data(), length, nullptr, 0);
+    if (units <= 0)
+        return {};
+    std::wstring wide(static_cast<size_t>(units), L'\0');
+    MultiByteToWideChar(kNarrowCodePage, 0, narrow.data(), length, &wide[0], units);
+    return wide;
+}
