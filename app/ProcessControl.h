@@ -1,0 +1,37 @@
+// Stopping and starting the mail client that lies beside this program.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The command line the client is started with after a migration.
+extern const wchar_t kClientCommandLine[];
+
+// Full path of fileName in this program's own directory; empty when the module
+// path cannot be read whole or holds no "\".
+std::wstring ProgramDirectoryPath(const wchar_t* fileName);
+
+// Ids of every running process; empty when the listing fails.
+std::vector<DWORD> ListProcessIds();
+
+// True when another process (not this one) runs from imagePath.
+bool IsClientRunning(const std::wstring& imagePath);
+
+// Terminates the first other process running from imagePath; true when one was
+// found and the terminate request succeeded. The request is not waited on.
+bool TerminateClient(const std::wstring& imagePath);
+
+// True when no client of imagePath runs, or once a terminate request for it
+// succeeded; otherwise retries four times, retryDelayMs apart.
+bool EnsureClientStopped(const std::wstring& imagePath, DWORD retryDelayMs = 5000);
+
+// Mandatory integrity level of a process (0x2000 medium, 0x3000 high); 0x3000
+// whenever the level cannot be read. Returns a result code.
+std::int32_t GetIntegrityLevel(DWORD processId, DWORD* level);
+
+// Starts the client with kClientCommandLine: with the desktop shell's token
+// when this program is elevated and the shell is not, else with its own.
+std::int32_t LaunchClient(const std::wstring& imagePath);

@@ -1,0 +1,137 @@
+#include "LaunchRules.h"
+#include "ProcessControl.h"
+#include "TestFolder.h"
+
+#include <UniqueHandle.h>
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+// The stand-in mail client is built into bin/ beside the test folder.
+std::wstring StandInClient() {
+    std::wstring own = ProgramDirectoryPath(L"");
+    return own + L"..\\bin\\ostramail.exe";
+}
+
+Ostra::UniqueHandle Start(const std::wstring& image) {
+    wchar_t commandLine[] = L"ostramail.exe";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessW(image.c_str(), commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+        return Ostra::UniqueHandle();
+    CloseHandle(info.hThread);
+    return Ostra::UniqueHandle(info.hProcess);
+}
+
+bool WaitForLaunchRecord(const std::wstring& folder, std::string* record) {
+    std::wstring path = folder + L"\\ostramail-launches.txt";
+    for (int i = 0; i < 100; ++i) {
+        Ostra::UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                           OPEN_EXISTING, 0, nullptr));
+        if (file) {
+            char buffer[512] = {};
+            DWORD got = 0;
+            ReadFile(file.get(), buffer, sizeof(buffer) - 1, &got, nullptr);
+            if (got > 0) {
+                *record = std::string(buffer, got);
+                return true;
+            }
+        }
+        Sleep(50);
+    }
+    return false;
+}
+
+class ClientFolders : public ::testing::Test {
+protected:
+    TestFolder root{L"clients"};
+    std::wstring here = root / L"program";
+    std::wstring elsewhere = root / L"other";
+    std::wstring client = here + L"\\ostramail.exe";
+    std::wstring otherClient = elsewhere + L"\\ostramail.exe";
+
+    void SetUp() override {
+        CreateDirectoryW(here.c_str(), nullptr);
+        CreateDirectoryW(elsewhere.c_str(), nullptr);
+        ASSERT_TRUE(CopyFileW(StandInClient().c_str(), client.c_str(), FALSE)) << "stand-in client missing";
+        ASSERT_TRUE(CopyFileW(StandInClient().c_str(), otherClient.c_str(), FALSE));
+    }
+};
+
+} // namespace
+
+TEST(ProgramDirectoryPath, NamesAFileBesideThisProgram) {
+    wchar_t module[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, module, MAX_PATH);
+    std::wstring expected(module);
+    expected.resize(expected.rfind(L'\\') + 1);
+    EXPECT_EQ(ProgramDirectoryPath(L"ostramail.exe"), expected + L"ostramail.exe");
+}
+
+TEST(ListProcessIds, IncludesThisProcess) {
+    auto ids = ListProcessIds();
+    EXPECT_NE(std::find(ids.begin(), ids.end(), GetCurrentProcessId()), ids.end());
+}
+
+TEST_F(ClientFolders, NotRunningIsStoppedWithoutATerminate) {
+    EXPECT_FALSE(IsClientRunning(client));
+    EXPECT_FALSE(TerminateClient(client));
+    DWORD before = GetTickCount();
+    EXPECT_TRUE(EnsureClientStopped(client));
+    EXPECT_LT(GetTickCount() - before, 2000u);
+}
+
+TEST_F(ClientFolders, OnlyTheClientOfTheGivenPathIsFoundAndStopped) {
+    auto other = Start(otherClient);
+    ASSERT_TRUE(other);
+    auto mine = Start(client);
+    ASSERT_TRUE(mine);
+    Sleep(300);
+
+    EXPECT_TRUE(IsClientRunning(client));
+    EXPECT_TRUE(IsClientRunning(root.path() + L"\\PROGRAM\\\\OstraMail.exe")) << "case and doubled separators";
+    EXPECT_FALSE(IsClientRunning(root.path() + L"/program/ostramail.exe"));
+
+    EXPECT_TRUE(EnsureClientStopped(client, 10));
+    EXPECT_EQ(WaitForSingleObject(mine.get(), 5000), WAIT_OBJECT_0);
+    DWORD code = 1;
+    GetExitCodeProcess(mine.get(), &code);
+    EXPECT_EQ(code, 0u);
+    EXPECT_FALSE(IsClientRunning(client));
+
+    // The client from the other folder was left running.
+    EXPECT_EQ(WaitForSingleObject(other.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    EXPECT_TRUE(IsClientRunning(otherClient));
+    TerminateProcess(other.get(), 0);
+    WaitForSingleObject(other.get(), 5000);
+}
+
+TEST_F(ClientFolders, LaunchStartsTheClientWithItsCommandLine) {
+    EXPECT_EQ(LaunchClient(client), 0);
+    std::string record;
+    ASSERT_TRUE(WaitForLaunchRecord(here, &record));
+    EXPECT_EQ(record, "-purgecaches -upgradestartup\n");
+    EXPECT_TRUE(IsClientRunning(client));
+    EXPECT_TRUE(TerminateClient(client));
+    for (int i = 0; i < 50 && IsClientRunning(client); ++i)
+        Sleep(100);
+    EXPECT_FALSE(IsClientRunning(client));
+}
+
+TEST(LaunchClient, MissingProgramGivesTheSystemError) {
+    EXPECT_EQ(static_cast<std::uint32_t>(LaunchClient(L"C:\\no such folder\\ostramail.exe")), 0x80070003u);
+}
+
+TEST(GetIntegrityLevel, ReadsOwnLevelAndRefusesMissingPlace) {
+    DWORD level = 0;
+    EXPECT_EQ(GetIntegrityLevel(GetCurrentProcessId(), &level), 0);
+    EXPECT_TRUE(level == kIntegrityHigh || level == kIntegrityMedium || level == 0x1000 || level == 0x4000);
+    EXPECT_EQ(GetIntegrityLevel(GetCurrentProcessId(), nullptr), kResultInvalidArg);
+    level = 0;
+    EXPECT_EQ(GetIntegrityLevel(0xFFFFFFF0u, &level), 0);
+    EXPECT_EQ(level, kIntegrityHigh) << "unreadable level counts as high";
+}
