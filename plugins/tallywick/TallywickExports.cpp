@@ -1,0 +1,107 @@
+// The library's exports: two NSIS plug-in calls and the plain event twin.
+#include "NumberText.h"
+#include "PluginFrame.h"
+#include "Statistics.h"
+
+#include <windows.h>
+
+#include <cwchar>
+
+using namespace Tallywick;
+
+namespace {
+
+// Argument and result buffers: 8,195 characters and the terminator.
+const size_t kTextCapacity = 8196;
+const size_t kIntegerCapacity = 40;
+
+std::wstring PopText() {
+    wchar_t buffer[kTextCapacity] = {};
+    PopString(buffer);
+    return buffer;
+}
+
+int PopInt() {
+    wchar_t buffer[kIntegerCapacity] = {};
+    PopString(buffer);
+    return ParseStackInteger(buffer);
+}
+
+// Results longer than the result buffer are cut, as the host cuts them anyway.
+void PushResult(const std::wstring& text) {
+    wchar_t buffer[kTextCapacity] = {};
+    wcsncpy(buffer, text.c_str(), kTextCapacity - 1);
+    PushString(buffer);
+}
+
+} // namespace
+
+extern "C" {
+
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+    SetPluginModule(instance);
+    return TRUE;
+}
+
+__declspec(dllexport) wchar_t* DLLGetOneEventStatistics(const wchar_t* uuid, const wchar_t* eventId, int cid,
+                                                        int protocol, const wchar_t* ver, const wchar_t* p) {
+    try {
+        EventArguments args;
+        args.uuid = uuid ? uuid : L"";
+        args.eventId = eventId ? eventId : L"";
+        args.cid = cid;
+        args.protocol = protocol;
+        args.ver = ver ? ver : L"";
+        args.p = p ? p : L"";
+        return NewCallerString(WideFromUtf8(EventPayload(args)));
+    } catch (...) {
+        try {
+            return NewCallerString(L"");
+        } catch (...) {
+            return nullptr;
+        }
+    }
+}
+
+__declspec(dllexport) void NSISGetOneEventStatistics(HWND hwndParent, int string_size, wchar_t* variables,
+                                                     stack_t** stacktop, extra_parameters* extra) {
+    EnterPluginFrame(string_size, variables, stacktop, extra);
+    std::wstring uuid = PopText();
+    std::wstring eventId = PopText();
+    int cid = PopInt();
+    int protocol = PopInt();
+    std::wstring ver = PopText();
+    std::wstring p = PopText();
+
+    wchar_t* payload = DLLGetOneEventStatistics(uuid.c_str(), eventId.c_str(), cid, protocol, ver.c_str(), p.c_str());
+    try {
+        PushResult(payload ? payload : L"");
+    } catch (...) {
+    }
+    delete[] payload;
+}
+
+__declspec(dllexport) void NSISGetUnInstallStatistics(HWND hwndParent, int string_size, wchar_t* variables,
+                                                      stack_t** stacktop, extra_parameters* extra) {
+    EnterPluginFrame(string_size, variables, stacktop, extra);
+    UninstallArguments args;
+    std::wstring first, second, third;
+    try {
+        args.uuid = PopText();
+        first = PopText();
+        second = PopText();
+        third = PopText();
+        args.question = PopText();
+        args.qq = PopText();
+        args.email = PopText();
+        args.telephone = PopText();
+        args.ver = PopText();
+        args.p = PopText();
+        args.options = OptionsFromTexts(first, second, third);
+        PushResult(FromNarrowText(UninstallPayload(args)));
+    } catch (...) {
+        PushString(L"");
+    }
+}
+
+} // extern "C"
