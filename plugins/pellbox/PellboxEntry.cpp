@@ -1,0 +1,6 @@
+#include "PluginFrame.h"
+
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+    SetPluginModule(instance);
+    return TRUE;
+}
