@@ -110,6 +110,8 @@ private:
     static DWORD WINAPI WriterThreadMain(void* engine);
 
     void* AllocateRegion(size_t size);
+    bool Ready() const;
+    bool JobListEmpty() const;
     void ResetProgress();
     void RefuseJob();
     void FinishPreviousRun();
@@ -121,7 +123,7 @@ private:
     void EndRun();
     void RunReader();
     bool WalkTree(const wchar_t* source, const wchar_t* destination);
-    bool FillFileRecord(const wchar_t* path);
+    bool FillFileRecord(const wchar_t* path, const wchar_t* name);
     bool CopyOneFile(const wchar_t* source, const wchar_t* destination);
     void ReadFileIntoChunks(HANDLE file, const wchar_t* destination);
     bool ReadPieces(HANDLE file, uint64_t offset, void* data, uint32_t length, uint32_t* read);
@@ -130,7 +132,7 @@ private:
 
     void RunWriter();
     bool TakeNextChunk();
-    void WriteOneFile();
+    bool WriteOneFile();
     bool WritePieces(HANDLE file, uint64_t offset, const void* data, uint32_t length, bool unbuffered,
                      uint32_t* written);
     void AddProgress(int64_t bytes);
@@ -161,6 +163,7 @@ private:
     Region* regions_ = nullptr;
     wchar_t* currentSource_ = nullptr;
     wchar_t* currentDestination_ = nullptr;
+    wchar_t* writerDestination_ = nullptr; // destination of the file the writer is writing
     FileRecord* fileRecord_ = nullptr;
     unsigned char* ring_ = nullptr;
     size_t ringSize_ = 0;

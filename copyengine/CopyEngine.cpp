@@ -1,0 +1,870 @@
+#include "CopyEngine.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+#include <cwchar>
+#include <memory>
+#include <new>
+
+#include "PathHelpers.h"
+#include "ProgressMath.h"
+#include "RingLayout.h"
+#include "UniqueHandle.h"
+#include "WritePlan.h"
+
+namespace {
+
+constexpr size_t kRingSize = 32u * 1024 * 1024 + 16 * 1024;
+constexpr size_t kGuardBytes = 4096;
+constexpr uint32_t kMaxNameLength = 260;
+// A chunk whose read keeps failing is retried this many times before the file
+// is given up (the writer then fails it).
+constexpr int kReadAttempts = 10;
+constexpr DWORD kReadRetryPauseMs = 100;
+
+enum ChunkKind : uint32_t { kFirstChunk = 0, kNextChunk = 1, kEndOfJob = 2 };
+
+} // namespace
+
+struct CopyJob {
+    CopyJob* prev;
+    CopyJob* next;
+    wchar_t source[kCopyPathCapacity];
+    wchar_t destination[kCopyPathCapacity];
+    // The destination when it lies inside the source tree (that subtree is
+    // not copied), else empty.
+    wchar_t excluded[kCopyPathCapacity];
+    uint32_t isDirectory;
+    uint32_t sourceSector;
+    uint32_t destinationSector;
+    uint32_t destinationKind;
+};
+
+struct FileRecord {
+    uint64_t fileSize;
+    FILETIME creationTime;
+    FILETIME lastAccessTime;
+    FILETIME lastWriteTime;
+    uint32_t attributes;
+    HANDLE sourceHandle;
+    uint32_t recordSize;
+    wchar_t name[kMaxNameLength + 1];
+};
+
+// Lies in the ring directly after its chunk's data. A first chunk carries a
+// copy of the file's FileRecord and then the file's destination path.
+struct ChunkHeader {
+    ChunkHeader* prev;
+    ChunkHeader* next;
+    uint32_t kind;
+    unsigned char* data;
+    uint32_t dataLength;  // bytes reserved for data, whole sectors
+    uint32_t headerSize;  // from the header's start to the chunk's end
+    uint32_t validLength; // bytes the read actually placed in data
+};
+
+namespace {
+
+constexpr uint32_t kChunkHeaderBytes = static_cast<uint32_t>((sizeof(ChunkHeader) + 7) / 8 * 8);
+
+FileRecord* RecordOf(ChunkHeader* chunk) {
+    return reinterpret_cast<FileRecord*>(reinterpret_cast<unsigned char*>(chunk) + kChunkHeaderBytes);
+}
+
+wchar_t* DestinationOf(ChunkHeader* chunk) {
+    return reinterpret_cast<wchar_t*>(reinterpret_cast<unsigned char*>(RecordOf(chunk)) + RecordOf(chunk)->recordSize);
+}
+
+void CopyText(wchar_t* out, size_t capacity, const wchar_t* text) {
+    size_t n = std::min(wcslen(text), capacity - 1);
+    wmemcpy(out, text, n);
+    out[n] = L'\0';
+}
+
+bool IsSamePath(const wchar_t* a, const wchar_t* b) {
+    return CompareStringOrdinal(a, -1, b, -1, TRUE) == CSTR_EQUAL;
+}
+
+// Full path without trailing backslashes (a drive root keeps its own).
+bool MakeFullPath(const wchar_t* path, wchar_t* out, size_t capacity) {
+    DWORD length = GetFullPathNameW(path, DWORD(capacity), out, nullptr);
+    if (length == 0 || length >= capacity)
+        return false;
+    while (length > 3 && out[length - 1] == L'\\')
+        out[--length] = L'\0';
+    return true;
+}
+
+void UnlinkAll(ChunkHeader* sentinel) {
+    sentinel->next = sentinel;
+    sentinel->prev = sentinel;
+}
+
+} // namespace
+
+CCopyEngine::CCopyEngine() {
+    jobs_ = new (std::nothrow) CopyJob;
+    if (jobs_)
+        jobs_->prev = jobs_->next = jobs_;
+    queue_ = new (std::nothrow) ChunkHeader{};
+    if (queue_)
+        UnlinkAll(queue_);
+    EnablePrivilege(L"SeBackupPrivilege");
+    EnablePrivilege(L"SeRestorePrivilege");
+    EnablePrivilege(L"SeCreateSymbolicLinkPrivilege");
+    fileRecord_ = static_cast<FileRecord*>(AllocateRegion(sizeof(FileRecord)));
+    ring_ = static_cast<unsigned char*>(AllocateRegion(kRingSize));
+    if (ring_)
+        ringSize_ = kRingSize;
+    currentSource_ = static_cast<wchar_t*>(AllocateRegion(kCopyPathCapacity * sizeof(wchar_t)));
+    currentDestination_ = static_cast<wchar_t*>(AllocateRegion(kCopyPathCapacity * sizeof(wchar_t)));
+    writerDestination_ = static_cast<wchar_t*>(AllocateRegion(kCopyPathCapacity * sizeof(wchar_t)));
+    ResetProgress();
+}
+
+CCopyEngine::~CCopyEngine() {
+    if (jobThread_) {
+        stop_ = 1;
+        WaitForSingleObject(jobThread_, INFINITE);
+        CloseHandle(jobThread_);
+        jobThread_ = nullptr;
+    }
+    FreeJobs();
+    CloseGate();
+    if (gate_.readerFinished)
+        CloseHandle(gate_.readerFinished);
+    delete jobs_;
+    delete queue_;
+    while (regions_) {
+        Region* region = regions_;
+        regions_ = region->next;
+        VirtualFree(region->base, 0, MEM_RELEASE);
+        delete region;
+    }
+}
+
+void* CCopyEngine::AllocateRegion(size_t size) {
+    // One spare page of address space stays uncommitted after the buffer so
+    // that any overrun faults at once.
+    void* base = VirtualAlloc(nullptr, size + kGuardBytes, MEM_RESERVE, PAGE_READWRITE);
+    if (!base)
+        return nullptr;
+    Region* region = new (std::nothrow) Region{regions_, base};
+    if (!region || !VirtualAlloc(base, size, MEM_COMMIT, PAGE_READWRITE)) {
+        delete region;
+        VirtualFree(base, 0, MEM_RELEASE);
+        return nullptr;
+    }
+    regions_ = region;
+    return base;
+}
+
+bool CCopyEngine::Ready() const {
+    return jobs_ && queue_ && fileRecord_ && ring_ && currentSource_ && currentDestination_ && writerDestination_;
+}
+
+void CCopyEngine::ResetProgress() {
+    progress_.filesTotal = 0;
+    progress_.filesCopied = 0;
+    progress_.errors = 0;
+    progress_.bytesTotal = 0;
+    progress_.bytesDone = 0;
+    progress_.startTick = 0;
+    progress_.elapsedSeconds = 0;
+    progress_.averageSpeed = 0;
+    progress_.lastSampleTick = 0;
+    progress_.currentSpeed = 0;
+    progress_.currentFileSize = 0;
+    progress_.currentFileDone = 0;
+    progress_.runEnded = 0;
+    if (currentSource_)
+        currentSource_[0] = L'\0';
+    if (currentDestination_)
+        currentDestination_[0] = L'\0';
+}
+
+void CCopyEngine::GetProgress(CopyProgress* progress) const {
+    if (!progress)
+        return;
+    progress->filesTotal = progress_.filesTotal.load();
+    progress->filesCopied = progress_.filesCopied.load();
+    progress->errors = progress_.errors.load();
+    progress->bytesTotal = progress_.bytesTotal.load();
+    progress->bytesDone = progress_.bytesDone.load();
+    progress->startTick = progress_.startTick.load();
+    progress->elapsedSeconds = progress_.elapsedSeconds.load();
+    progress->averageSpeed = progress_.averageSpeed.load();
+    progress->lastSampleTick = progress_.lastSampleTick.load();
+    progress->currentSpeed = progress_.currentSpeed.load();
+    progress->currentFileSize = progress_.currentFileSize.load();
+    progress->currentFileDone = progress_.currentFileDone.load();
+    progress->currentSourcePath = currentSource_;
+    progress->currentDestinationPath = currentDestination_;
+    progress->runEnded = progress_.runEnded.load();
+}
+
+void CCopyEngine::CountError() {
+    progress_.errors.fetch_add(1);
+}
+
+bool CCopyEngine::JobListEmpty() const {
+    return !jobs_ || jobs_->next == jobs_;
+}
+
+void CCopyEngine::FreeJobs() {
+    if (!jobs_)
+        return;
+    CopyJob* job = jobs_->next;
+    while (job != jobs_) {
+        CopyJob* next = job->next;
+        delete job;
+        job = next;
+    }
+    jobs_->prev = jobs_->next = jobs_;
+    currentJob_ = nullptr;
+}
+
+void CCopyEngine::FinishPreviousRun() {
+    // The job list is not shared with a running job thread: a job added while
+    // a run is going waits for that run to end.
+    if (!jobThread_)
+        return;
+    WaitForSingleObject(jobThread_, INFINITE);
+    CloseHandle(jobThread_);
+    jobThread_ = nullptr;
+}
+
+void CCopyEngine::RefuseJob() {
+    CountError();
+    if (!jobThread_ && JobListEmpty())
+        progress_.runEnded = 1;
+}
+
+int CCopyEngine::AddJob(const wchar_t* source, const wchar_t* destination) {
+    FinishPreviousRun();
+    stop_ = 0;
+    if (JobListEmpty())
+        ResetProgress();
+    if (!Ready() || !source || !destination) {
+        RefuseJob();
+        return 1;
+    }
+
+    std::unique_ptr<CopyJob> job(new (std::nothrow) CopyJob{});
+    std::unique_ptr<wchar_t[]> fullSource(new (std::nothrow) wchar_t[kCopyPathCapacity]);
+    std::unique_ptr<wchar_t[]> fullDestination(new (std::nothrow) wchar_t[kCopyPathCapacity]);
+    wchar_t sourceRoot[kVolumeRootCapacity];
+    wchar_t destinationRoot[kVolumeRootCapacity];
+    if (!job || !fullSource || !fullDestination || !MakeFullPath(source, fullSource.get(), kCopyPathCapacity) ||
+        !MakeFullPath(destination, fullDestination.get(), kCopyPathCapacity) ||
+        !GetVolumeRoot(fullSource.get(), sourceRoot) || !GetVolumeRoot(fullDestination.get(), destinationRoot)) {
+        RefuseJob();
+        return 1;
+    }
+    CopyText(job->source, kCopyPathCapacity, fullSource.get());
+    CopyText(job->destination, kCopyPathCapacity, fullDestination.get());
+    AddLongPathPrefix(job->source, kCopyPathCapacity);
+    AddLongPathPrefix(job->destination, kCopyPathCapacity);
+
+    DWORD destinationAttributes = GetFileAttributesW(job->destination);
+    DWORD sourceAttributes = GetFileAttributesW(job->source);
+    if (destinationAttributes == INVALID_FILE_ATTRIBUTES || !(destinationAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+        sourceAttributes == INVALID_FILE_ATTRIBUTES) {
+        RefuseJob();
+        return 1;
+    }
+    job->isDirectory = (sourceAttributes & FILE_ATTRIBUTE_DIRECTORY) ? 1 : 0;
+
+    uint64_t bytes = 0;
+    uint32_t files = 0;
+    if (job->isDirectory) {
+        // Copying a tree onto itself would overwrite every file with itself.
+        if (IsSamePath(job->source, job->destination)) {
+            RefuseJob();
+            return 1;
+        }
+        if (IsSameOrInsidePath(job->destination, job->source))
+            CopyText(job->excluded, kCopyPathCapacity, job->destination);
+        if (!CountTree(job->source, &bytes, &files, &stop_, job->excluded[0] ? job->excluded : nullptr)) {
+            RefuseJob();
+            return 1;
+        }
+    } else {
+        files = 1;
+        if (!GetFileSize64(job->source, &bytes)) {
+            RefuseJob();
+            return 1;
+        }
+    }
+
+    job->sourceSector = GetSectorSize(sourceRoot);
+    if (IsSameVolume(sourceRoot, destinationRoot)) {
+        job->destinationSector = job->sourceSector;
+        job->destinationKind = GetFileSystemKind(sourceRoot);
+    } else {
+        job->destinationSector = GetSectorSize(destinationRoot);
+        job->destinationKind = GetFileSystemKind(destinationRoot);
+    }
+
+    progress_.filesTotal.fetch_add(files);
+    progress_.bytesTotal.fetch_add(bytes);
+    CopyJob* added = job.release();
+    added->prev = jobs_->prev;
+    added->next = jobs_;
+    jobs_->prev->next = added;
+    jobs_->prev = added;
+
+    if (!jobThread_) {
+        jobThread_ = CreateThread(nullptr, 0, &CCopyEngine::JobThreadMain, this, 0, nullptr);
+        if (!jobThread_) {
+            FreeJobs();
+            RefuseJob();
+        }
+    }
+    return 1;
+}
+
+DWORD WINAPI CCopyEngine::JobThreadMain(void* engine) {
+    static_cast<CCopyEngine*>(engine)->RunJobs();
+    return 0;
+}
+
+DWORD WINAPI CCopyEngine::ReaderThreadMain(void* engine) {
+    static_cast<CCopyEngine*>(engine)->RunReader();
+    return 0;
+}
+
+DWORD WINAPI CCopyEngine::WriterThreadMain(void* engine) {
+    static_cast<CCopyEngine*>(engine)->RunWriter();
+    return 0;
+}
+
+void CCopyEngine::CloseGate() {
+    for (WaitSlot& slot : gate_.slots) {
+        if (slot.event)
+            CloseHandle(slot.event);
+        slot.event = nullptr;
+        slot.state = 0;
+    }
+    gate_.waiters = 0;
+    if (gate_.lockReady)
+        DeleteCriticalSection(&gate_.lock);
+    gate_.lockReady = false;
+}
+
+bool CCopyEngine::PrepareGate() {
+    CloseGate();
+    InitializeCriticalSection(&gate_.lock);
+    gate_.lockReady = true;
+    for (WaitSlot& slot : gate_.slots) {
+        slot.event = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+        if (!slot.event)
+            return false;
+    }
+    if (!gate_.readerFinished)
+        gate_.readerFinished = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    UnlinkAll(queue_);
+    heldChunk_ = nullptr;
+    ringWrite_ = ringRead_ = 0;
+    return gate_.readerFinished != nullptr;
+}
+
+void CCopyEngine::RunJobs() {
+    if (!JobListEmpty()) {
+        stop_ = 0;
+        uint32_t now = GetTickCount();
+        progress_.startTick = now;
+        progress_.lastSampleTick = now;
+        for (currentJob_ = jobs_->next; currentJob_ != jobs_ && !stop_; currentJob_ = currentJob_->next) {
+            if (!PrepareGate())
+                break;
+            writeAlignThreshold_ = WriteAlignThreshold(currentJob_->destinationKind);
+            ioSector_ = std::max<uint32_t>({currentJob_->sourceSector, currentJob_->destinationSector, 512u});
+            if (!readerThread_ && !writerThread_) {
+                writerThread_ = CreateThread(nullptr, 0, &CCopyEngine::WriterThreadMain, this, 0, nullptr);
+                if (!writerThread_)
+                    break;
+                readerThread_ = CreateThread(nullptr, 0, &CCopyEngine::ReaderThreadMain, this, 0, nullptr);
+                if (!readerThread_)
+                    break;
+            }
+            bool finished = false;
+            while (!finished && !stop_)
+                finished = WaitForSingleObject(gate_.readerFinished, 100) == WAIT_OBJECT_0;
+            if (!finished)
+                break;
+            for (HANDLE* worker : {&readerThread_, &writerThread_}) {
+                if (*worker) {
+                    WaitForSingleObject(*worker, INFINITE);
+                    CloseHandle(*worker);
+                    *worker = nullptr;
+                }
+            }
+        }
+    }
+    EndRun();
+}
+
+void CCopyEngine::EndRun() {
+    FreeJobs();
+    stop_ = 1;
+    while (readerThread_ || writerThread_) {
+        if (gate_.lockReady) {
+            EnterCriticalSection(&gate_.lock);
+            GateWakeAll();
+            LeaveCriticalSection(&gate_.lock);
+        }
+        for (HANDLE* worker : {&readerThread_, &writerThread_}) {
+            if (*worker && WaitForSingleObject(*worker, 200) == WAIT_OBJECT_0) {
+                CloseHandle(*worker);
+                *worker = nullptr;
+            }
+        }
+    }
+    progress_.runEnded = 1;
+}
+
+bool CCopyEngine::GateWait() {
+    WaitSlot* slot = nullptr;
+    for (WaitSlot& candidate : gate_.slots) {
+        if (candidate.state == 0) {
+            slot = &candidate;
+            break;
+        }
+    }
+    if (!slot)
+        return false;
+    slot->state = 2;
+    ++gate_.waiters;
+    LeaveCriticalSection(&gate_.lock);
+    DWORD result = WaitForSingleObject(slot->event, 200);
+    EnterCriticalSection(&gate_.lock);
+    --gate_.waiters;
+    slot->state = 0;
+    return result == WAIT_OBJECT_0;
+}
+
+void CCopyEngine::GateWakeAll() {
+    if (gate_.waiters == 0)
+        return;
+    uint32_t woken = 0;
+    for (WaitSlot& slot : gate_.slots) {
+        if (slot.state == 2) {
+            SetEvent(slot.event);
+            slot.state = 1;
+            if (++woken == gate_.waiters)
+                break;
+        }
+    }
+}
+
+// ---- Reader ----
+
+void CCopyEngine::RunReader() {
+    CopyJob* job = currentJob_;
+    if (job->isDirectory) {
+        WalkTree(job->source, job->destination);
+    } else {
+        const wchar_t* name = wcsrchr(job->source, L'\\');
+        if (FillFileRecord(job->source, name ? name + 1 : job->source)) {
+            if (JoinPath(currentDestination_, kCopyPathCapacity, job->destination, fileRecord_->name))
+                CopyOneFile(job->source, currentDestination_);
+            else
+                CountError();
+        }
+    }
+    EnterCriticalSection(&gate_.lock);
+    ChunkHeader* end = ReserveChunk(kChunkHeaderBytes, 0);
+    if (end) {
+        end->kind = kEndOfJob;
+        AppendChunk(end);
+    }
+    LeaveCriticalSection(&gate_.lock);
+    SetEvent(gate_.readerFinished);
+}
+
+bool CCopyEngine::WalkTree(const wchar_t* source, const wchar_t* destination) {
+    std::unique_ptr<wchar_t[]> sourcePath(new (std::nothrow) wchar_t[kCopyPathCapacity]);
+    std::unique_ptr<wchar_t[]> destinationPath(new (std::nothrow) wchar_t[kCopyPathCapacity]);
+    if (!sourcePath || !destinationPath || !JoinPath(sourcePath.get(), kCopyPathCapacity, source, L"*.*"))
+        return false;
+    WIN32_FIND_DATAW data;
+    Ostra::UniqueFind find(FindFirstFileW(sourcePath.get(), &data));
+    if (!find)
+        return false;
+    const wchar_t* excluded = currentJob_->excluded;
+    bool result = true;
+    do {
+        const wchar_t* name = data.cFileName;
+        if (wcscmp(name, L".") == 0 || wcscmp(name, L"..") == 0)
+            continue;
+        if (!JoinPath(sourcePath.get(), kCopyPathCapacity, source, name)) {
+            // Too long to name: this entry cannot be copied, the rest can.
+            CountError();
+            continue;
+        }
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            if (excluded[0] && IsSamePath(sourcePath.get(), excluded))
+                continue;
+            if (!JoinPath(destinationPath.get(), kCopyPathCapacity, destination, name)) {
+                CountError();
+                continue;
+            }
+            CreateDirectoryW(destinationPath.get(), nullptr);
+            if (!WalkTree(sourcePath.get(), destinationPath.get())) {
+                result = false;
+                break;
+            }
+        } else {
+            if (!FillFileRecord(sourcePath.get(), name))
+                break;
+            if (!JoinPath(currentDestination_, kCopyPathCapacity, destination, name)) {
+                CountError();
+                continue;
+            }
+            if (!CopyOneFile(sourcePath.get(), currentDestination_)) {
+                result = false;
+                break;
+            }
+        }
+    } while (!stop_ && FindNextFileW(find.get(), &data));
+    return result;
+}
+
+bool CCopyEngine::FillFileRecord(const wchar_t* path, const wchar_t* name) {
+    WIN32_FIND_DATAW data;
+    Ostra::UniqueFind find(FindFirstFileW(path, &data));
+    if (!find)
+        return false;
+    FileRecord* record = fileRecord_;
+    record->fileSize = (uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    record->creationTime = data.ftCreationTime;
+    record->lastAccessTime = data.ftLastAccessTime;
+    record->lastWriteTime = data.ftLastWriteTime;
+    record->attributes = data.dwFileAttributes;
+    record->sourceHandle = INVALID_HANDLE_VALUE;
+    CopyText(record->name, kMaxNameLength + 1, data.cFileName[0] ? data.cFileName : name);
+    record->recordSize =
+        static_cast<uint32_t>(RoundUp(offsetof(FileRecord, name) + (wcslen(record->name) + 1) * sizeof(wchar_t), 8));
+    progress_.currentFileSize = record->fileSize;
+    progress_.currentFileDone = 0;
+    return true;
+}
+
+bool CCopyEngine::CopyOneFile(const wchar_t* source, const wchar_t* destination) {
+    EnterCriticalSection(&gate_.lock);
+    ringWrite_ = ringRead_ = 0;
+    LeaveCriticalSection(&gate_.lock);
+    maxReadPiece_ = kMaxPiece;
+    CopyText(currentSource_, kCopyPathCapacity, source);
+    Ostra::UniqueFile file(CreateFileW(source, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                       FILE_FLAG_NO_BUFFERING | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file) {
+        CountError();
+        return false;
+    }
+    fileRecord_->sourceHandle = file.get();
+    ReadFileIntoChunks(file.get(), destination);
+    fileRecord_->sourceHandle = INVALID_HANDLE_VALUE;
+    return true;
+}
+
+void CCopyEngine::ReadFileIntoChunks(HANDLE file, const wchar_t* destination) {
+    const FileRecord* record = fileRecord_;
+    size_t destinationBytes = (wcslen(destination) + 1) * sizeof(wchar_t);
+    uint32_t firstHeader = static_cast<uint32_t>(kChunkHeaderBytes + record->recordSize + RoundUp(destinationBytes, 8));
+    int64_t remaining = static_cast<int64_t>(record->fileSize);
+    uint64_t offset = 0;
+    bool first = true;
+    for (;;) {
+        EnterCriticalSection(&gate_.lock);
+        ChunkHeader* chunk = ReserveChunk(first ? firstHeader : kChunkHeaderBytes, remaining > 0 ? remaining : 0);
+        LeaveCriticalSection(&gate_.lock);
+        if (!chunk) {
+            CountError();
+            return;
+        }
+        uint32_t read = 0;
+        bool readOk = chunk->dataLength == 0;
+        for (int attempt = 0; !readOk && attempt < kReadAttempts && !stop_; ++attempt) {
+            if (attempt > 0)
+                Sleep(kReadRetryPauseMs);
+            readOk = ReadPieces(file, offset, chunk->data, chunk->dataLength, &read);
+            if (!readOk)
+                CountError();
+        }
+        if (!readOk)
+            read = 0; // the writer sees the chunk short and fails the file
+        chunk->validLength = read;
+        chunk->kind = first ? kFirstChunk : kNextChunk;
+        if (first) {
+            memcpy(RecordOf(chunk), record, record->recordSize);
+            memcpy(DestinationOf(chunk), destination, destinationBytes);
+        }
+        EnterCriticalSection(&gate_.lock);
+        AppendChunk(chunk);
+        LeaveCriticalSection(&gate_.lock);
+        first = false;
+        remaining -= read;
+        offset += read;
+        // A short read is the end of the file; reading on from there would
+        // start at an offset that is not sector-aligned.
+        if (!readOk || read < chunk->dataLength || read == 0 || remaining <= 0 || stop_)
+            return;
+    }
+}
+
+bool CCopyEngine::ReadPieces(HANDLE file, uint64_t offset, void* data, uint32_t length, uint32_t* read) {
+    uint32_t done = 0;
+    auto* bytes = static_cast<unsigned char*>(data);
+    while (!stop_) {
+        uint32_t piece = std::min(length - done, maxReadPiece_);
+        uint32_t got = 0;
+        if (ReadRequest(file, offset + done, bytes + done, piece, &got)) {
+            done += got;
+            if (got < piece || piece == 0 || done == length)
+                break;
+            continue;
+        }
+        uint32_t lowered = GetLastError() == ERROR_NO_SYSTEM_RESOURCES ? LowerMaxPiece(maxReadPiece_, length) : 0;
+        if (lowered == 0)
+            return false;
+        maxReadPiece_ = lowered;
+    }
+    *read = done;
+    return !stop_ || done == length;
+}
+
+ChunkHeader* CCopyEngine::ReserveChunk(uint32_t headerBytes, uint64_t remaining) {
+    ChunkPlacement place = PlaceChunk(ringSize_, ringWrite_, ioSector_, headerBytes, remaining, maxReadPiece_);
+    while (queue_->next != queue_ && !stop_ && !IsChunkSpaceFree(place, ringRead_, ringWrite_, false))
+        GateWait();
+    if (stop_)
+        return nullptr;
+    ringWrite_ = place.start + place.total;
+    auto* chunk = reinterpret_cast<ChunkHeader*>(ring_ + place.start + place.dataLength);
+    chunk->prev = chunk->next = nullptr;
+    chunk->kind = kNextChunk;
+    chunk->data = ring_ + place.start;
+    chunk->dataLength = place.dataLength;
+    chunk->headerSize = place.headerSize;
+    chunk->validLength = 0;
+    return chunk;
+}
+
+void CCopyEngine::AppendChunk(ChunkHeader* chunk) {
+    chunk->prev = queue_->prev;
+    chunk->next = queue_;
+    queue_->prev->next = chunk;
+    queue_->prev = chunk;
+    GateWakeAll();
+}
+
+// ---- Writer ----
+
+void CCopyEngine::RunWriter() {
+    bool pending = false; // the held chunk was taken but not yet handled
+    for (;;) {
+        if (!pending && !TakeNextChunk())
+            break;
+        pending = false;
+        if (heldChunk_->kind == kEndOfJob)
+            break;
+        if (heldChunk_->kind == kFirstChunk)
+            pending = WriteOneFile();
+        if (stop_)
+            break;
+    }
+    EnterCriticalSection(&gate_.lock);
+    heldChunk_ = nullptr;
+    UnlinkAll(queue_);
+    GateWakeAll();
+    LeaveCriticalSection(&gate_.lock);
+}
+
+bool CCopyEngine::TakeNextChunk() {
+    EnterCriticalSection(&gate_.lock);
+    if (heldChunk_) {
+        heldChunk_->prev->next = heldChunk_->next;
+        heldChunk_->next->prev = heldChunk_->prev;
+        ringRead_ = size_t(reinterpret_cast<unsigned char*>(heldChunk_) - ring_) + heldChunk_->headerSize;
+        heldChunk_ = nullptr;
+        if (queue_->next == queue_)
+            GateWakeAll();
+    }
+    while (queue_->next == queue_ && !stop_)
+        GateWait();
+    if (queue_->next != queue_)
+        heldChunk_ = queue_->next;
+    bool taken = heldChunk_ && !stop_;
+    LeaveCriticalSection(&gate_.lock);
+    return taken;
+}
+
+bool CCopyEngine::WriteOneFile() {
+    // The first chunk's ring space is reused once it is released, so what the
+    // file needs later is copied out now.
+    const FileRecord record = *RecordOf(heldChunk_);
+    const wchar_t* destination = writerDestination_;
+    CopyText(writerDestination_, kCopyPathCapacity, DestinationOf(heldChunk_));
+    const CopyJob* job = currentJob_;
+    const uint32_t sector = job->destinationSector;
+    const uint64_t size = record.fileSize;
+    const WriteMode mode = ChooseWriteMode(job->destinationKind, size, sector);
+    const DWORD flags = FILE_FLAG_SEQUENTIAL_SCAN | (mode.unbuffered ? FILE_FLAG_NO_BUFFERING : 0);
+    maxWritePiece_ = kMaxPiece;
+
+    Ostra::UniqueFile file(
+        CreateFileW(destination, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, flags, nullptr));
+    if (!file) {
+        // A read-only (or hidden, system) copy already there refuses
+        // CREATE_ALWAYS until its attributes are cleared.
+        SetFileAttributesW(destination, FILE_ATTRIBUTE_NORMAL);
+        file.reset(CreateFileW(destination, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, flags, nullptr));
+    }
+    int64_t counted = 0;
+    bool pending = false;
+    auto fail = [&]() {
+        AddProgress(-counted);
+        CountError();
+        return pending;
+    };
+    if (!file)
+        return fail();
+
+    if (size > heldChunk_->dataLength) {
+        LARGE_INTEGER end;
+        end.QuadPart = static_cast<LONGLONG>(mode.unbuffered ? RoundUp(size, sector) : size);
+        if (SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN) && !SetEndOfFile(file.get()) &&
+            GetLastError() == ERROR_DISK_FULL)
+            return fail();
+        LARGE_INTEGER zero = {};
+        SetFilePointerEx(file.get(), zero, nullptr, FILE_BEGIN);
+    }
+
+    int64_t remaining = static_cast<int64_t>(size);
+    uint64_t offset = 0;
+    bool wroteAny = false;
+    while (remaining > 0 && !stop_) {
+        ChunkHeader* chunk = heldChunk_;
+        uint64_t needed = std::min<uint64_t>(uint64_t(remaining), chunk->dataLength);
+        if (chunk->validLength < needed)
+            return fail(); // the source ended early or could not be read
+        uint32_t length = WriteLength(chunk->dataLength, remaining, mode.unbuffered, sector);
+        uint32_t written = 0;
+        if (!WritePieces(file.get(), offset, chunk->data, length, mode.unbuffered, &written) || written < length)
+            return fail();
+        AddProgress(written);
+        counted += written;
+        wroteAny = true;
+        offset += length;
+        remaining -= length;
+        if (remaining <= 0 || stop_)
+            break;
+        if (!TakeNextChunk())
+            return fail();
+        if (heldChunk_->kind != kNextChunk) {
+            pending = true;
+            return fail();
+        }
+    }
+    if (remaining > 0)
+        return fail();
+
+    if (mode.trim && wroteAny) {
+        // Take the sector padding back off and cut it from the file through a
+        // buffered handle.
+        AddProgress(remaining);
+        counted += remaining;
+        file.reset();
+        DWORD bufferedFlags = flags & ~DWORD(FILE_FLAG_NO_BUFFERING);
+        for (int attempt = 0; attempt < 10 && !stop_; ++attempt) {
+            file.reset(CreateFileW(destination, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, bufferedFlags,
+                                   nullptr));
+            if (file || GetLastError() != ERROR_SHARING_VIOLATION)
+                break;
+            Sleep(DWORD(attempt * attempt * 10));
+        }
+        if (!file)
+            return fail();
+    }
+    if (wroteAny) {
+        LARGE_INTEGER end;
+        end.QuadPart = static_cast<LONGLONG>(size);
+        if (!SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN) || !SetEndOfFile(file.get()))
+            return fail();
+        SetFileTime(file.get(), &record.creationTime, &record.lastAccessTime, &record.lastWriteTime);
+        SetFileAttributesW(destination, record.attributes);
+    }
+    progress_.filesCopied.fetch_add(1);
+    return false;
+}
+
+bool CCopyEngine::WritePieces(HANDLE file, uint64_t offset, const void* data, uint32_t length, bool unbuffered,
+                              uint32_t* written) {
+    uint32_t done = 0;
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    while (done != length && !stop_) {
+        uint32_t piece = std::min(length - done, maxWritePiece_);
+        uint32_t put = 0;
+        if (WriteRequest(file, offset + done, bytes + done, piece, unbuffered, &put)) {
+            done += put;
+            if (put < piece)
+                break; // a short write: the caller sees done < length
+            continue;
+        }
+        uint32_t lowered = GetLastError() == ERROR_NO_SYSTEM_RESOURCES ? LowerMaxPiece(maxWritePiece_, length) : 0;
+        if (lowered == 0)
+            return false;
+        maxWritePiece_ = lowered;
+    }
+    *written = done;
+    return true;
+}
+
+void CCopyEngine::AddProgress(int64_t bytes) {
+    progress_.bytesDone.fetch_add(static_cast<uint64_t>(bytes));
+    progress_.currentFileDone.fetch_add(static_cast<uint64_t>(bytes));
+    if (bytes <= 0)
+        return;
+    uint32_t now = GetTickCount();
+    double elapsed = ElapsedTicks(now, progress_.startTick) / 1000.0;
+    double average = MiBPerSecond(double(progress_.bytesDone.load()), elapsed);
+    progress_.elapsedSeconds = elapsed;
+    progress_.averageSpeed = average;
+    double interval = ElapsedTicks(now, progress_.lastSampleTick) / 1000.0;
+    progress_.currentSpeed = interval > 0 ? MiBPerSecond(double(bytes), interval) : average;
+    progress_.lastSampleTick = now;
+}
+
+// ---- The one place each direction of I/O goes through ----
+
+bool CCopyEngine::ReadRequest(HANDLE file, uint64_t offset, void* buffer, uint32_t length, uint32_t* read) {
+    if (ioObserver_)
+        ioObserver_->OnIoRequest({false, true, offset, length, buffer, ioSector_});
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD got = 0;
+    BOOL ok = ReadFile(file, buffer, length, &got, &at);
+    if (!ok && GetLastError() == ERROR_HANDLE_EOF) {
+        ok = TRUE;
+        got = 0;
+    }
+    *read = got;
+    return ok != FALSE;
+}
+
+bool CCopyEngine::WriteRequest(HANDLE file, uint64_t offset, const void* buffer, uint32_t length, bool unbuffered,
+                               uint32_t* written) {
+    if (ioObserver_)
+        ioObserver_->OnIoRequest({true, unbuffered, offset, length, buffer, currentJob_->destinationSector});
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD put = 0;
+    BOOL ok = WriteFile(file, buffer, length, &put, &at);
+    *written = put;
+    return ok != FALSE;
+}
