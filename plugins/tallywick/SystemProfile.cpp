@@ -49,20 +49,28 @@ std::string GetLocalAddress() {
     return "127.0.0.1";
 }
 
-MachineProfile CollectMachineProfile() {
+MachineProfile CollectSystemFacts() {
     MachineProfile profile;
     profile.screenSize = GetScreenSize();
     profile.osVersion = GetOsVersionCode();
     profile.localAddress = GetLocalAddress();
     profile.device = GetHardSN();
     profile.macDigest = Md5Hex(GetMacAddressList());
+    return profile;
+}
 
-    ProfileCollector collector;
+void CollectHardware(ProfileCollector& collector, MachineProfile& profile) {
     profile.memory = MemoryFromRecords(collector.Query(PhysicalMemoryClass()));
     profile.disks = DisksFromRecords(collector.Query(DiskDriveClass()));
     profile.board = BoardFromRecords(collector.Query(BaseBoardClass()));
     profile.cpu = ProcessorFromRecords(collector.Query(ProcessorClass()));
     profile.video = VideoFromRecords(collector.Query(VideoControllerClass()));
+}
+
+MachineProfile CollectMachineProfile() {
+    MachineProfile profile = CollectSystemFacts();
+    ProfileCollector collector;
+    CollectHardware(collector, profile);
     return profile;
 }
 

@@ -12,8 +12,13 @@ std::string GetOsVersionCode();
 // Relies on the host process for Windows Sockets; without it the loopback address.
 std::string GetLocalAddress();
 
-// Screen, system, address, disk identity, adapter digest and the hardware of
-// the five WMI classes (one connection, each class queried once).
+class ProfileCollector;
+
+// Screen, system, address, disk identity and adapter digest.
+MachineProfile CollectSystemFacts();
+// Memory, disks, board, processor and video, one query per class.
+void CollectHardware(ProfileCollector& collector, MachineProfile& profile);
+// Both of the above, with a WMI connection of its own.
 MachineProfile CollectMachineProfile();
 
 } // namespace Tallywick

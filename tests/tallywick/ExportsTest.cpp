@@ -1,0 +1,226 @@
+// The library as the installer sees it: loaded from bin/, called with a stack
+// built the way the NSIS host builds it.
+#include "Md5.h"
+#include "StatsDocument.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+#include <json/json.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+struct StackEntry {
+    StackEntry* next;
+    wchar_t text[1];
+};
+
+struct ExtraParameters {
+    void* execFlags;
+    void* executeCodeSegment;
+    void* validateFilename;
+    int(__stdcall* registerPluginCallback)(HMODULE, void*);
+};
+
+using NsisExport = void(__cdecl*)(HWND, int, wchar_t*, StackEntry**, ExtraParameters*);
+using EventTwin = wchar_t*(__cdecl*)(const wchar_t*, const wchar_t*, int, int, const wchar_t*, const wchar_t*);
+
+int callbacksRegistered = 0;
+int __stdcall RegisterCallback(HMODULE, void*) {
+    ++callbacksRegistered;
+    return 0;
+}
+
+class FakeInstaller {
+public:
+    explicit FakeInstaller(int stringSize) : stringSize_(stringSize) {}
+    ~FakeInstaller() {
+        while (top_)
+            Pop();
+    }
+
+    void Push(const std::wstring& text) {
+        auto* entry =
+            static_cast<StackEntry*>(GlobalAlloc(GPTR, sizeof(StackEntry*) + (text.size() + 1) * sizeof(wchar_t)));
+        wcscpy(entry->text, text.c_str());
+        entry->next = top_;
+        top_ = entry;
+    }
+    std::wstring Pop() {
+        StackEntry* entry = top_;
+        top_ = entry->next;
+        std::wstring text = entry->text;
+        GlobalFree(entry);
+        return text;
+    }
+    size_t Depth() const {
+        size_t n = 0;
+        for (StackEntry* e = top_; e; e = e->next)
+            ++n;
+        return n;
+    }
+    void Call(NsisExport function) {
+        ExtraParameters extra = {nullptr, nullptr, nullptr, &RegisterCallback};
+        wchar_t variables[8] = {};
+        function(nullptr, stringSize_, variables, &top_, &extra);
+    }
+
+private:
+    int stringSize_;
+    StackEntry* top_ = nullptr;
+};
+
+class TallywickLibrary : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        wchar_t path[MAX_PATH] = {};
+        GetModuleFileNameW(nullptr, path, MAX_PATH - 1);
+        std::wstring dir(path);
+        dir = dir.substr(0, dir.find_last_of(L"\\/"));
+        module_ = LoadLibraryW((dir + L"\\..\\bin\\Tallywick.dll").c_str());
+    }
+    static void TearDownTestSuite() {
+        if (module_)
+            FreeLibrary(module_);
+        module_ = nullptr;
+    }
+    void SetUp() override { ASSERT_NE(module_, nullptr) << "Tallywick.dll not found beside the tests"; }
+
+    static NsisExport Export(const char* name) { return reinterpret_cast<NsisExport>(GetProcAddress(module_, name)); }
+    static EventTwin Twin() { return reinterpret_cast<EventTwin>(GetProcAddress(module_, "DLLGetOneEventStatistics")); }
+
+    static Json::Value Parse(const std::wstring& text) {
+        std::string narrow;
+        for (wchar_t c : text) {
+            EXPECT_LT(static_cast<unsigned>(c), 0x80u);
+            narrow += static_cast<char>(c);
+        }
+        Json::Value value;
+        Json::Reader reader;
+        EXPECT_TRUE(reader.parse(narrow, value)) << narrow.substr(0, 200);
+        return value;
+    }
+
+    static HMODULE module_;
+};
+
+HMODULE TallywickLibrary::module_ = nullptr;
+
+} // namespace
+
+TEST_F(TallywickLibrary, EventFromEmptyStackIsSignedWithCidZero) {
+    FakeInstaller installer(8192);
+    int registeredBefore = callbacksRegistered;
+    installer.Call(Export("NSISGetOneEventStatistics"));
+    EXPECT_EQ(callbacksRegistered, registeredBefore + 1);
+    ASSERT_EQ(installer.Depth(), 1u);
+    std::wstring text = installer.Pop();
+    ASSERT_FALSE(text.empty());
+    EXPECT_EQ(text.back(), L'\n');
+
+    Json::Value doc = Parse(text);
+    EXPECT_EQ(doc["cid"].asInt(), 0);
+    EXPECT_EQ(doc["protocol"].asInt(), 0);
+    EXPECT_EQ(doc["uuid"].asString(), "");
+    EXPECT_EQ(doc["ver"].asString(), "");
+    Json::Value flow = doc["events"][0]["flow"][0];
+    EXPECT_EQ(flow["event_id"].asString(), "");
+    ASSERT_EQ(flow["happened"].size(), 1u);
+    EXPECT_EQ(flow["happened"][0].asInt64(), doc["time"].asInt64());
+    EXPECT_EQ(doc["time"].asInt64() % 1000, 0);
+    std::string timeText = std::to_string(doc["time"].asInt64());
+    EXPECT_EQ(doc["sign"].asString(), Tallywick::Md5Hex("0" + timeText + "zumquerbalt_!*^~"));
+}
+
+TEST_F(TallywickLibrary, EventArgumentsArePoppedInOrder) {
+    FakeInstaller installer(8192);
+    installer.Push(L"below"); // must survive the call
+    for (const wchar_t* arg : {L"pp", L"1.2.3", L"017", L"0x1A", L"install_done", L"UUID1"})
+        installer.Push(arg);
+    installer.Call(Export("NSISGetOneEventStatistics"));
+    ASSERT_EQ(installer.Depth(), 2u);
+    Json::Value doc = Parse(installer.Pop());
+    EXPECT_EQ(installer.Pop(), L"below");
+
+    EXPECT_EQ(doc["uuid"].asString(), "UUID1");
+    EXPECT_EQ(doc["events"][0]["flow"][0]["event_id"].asString(), "install_done");
+    EXPECT_EQ(doc["cid"].asInt(), 26);
+    EXPECT_EQ(doc["protocol"].asInt(), 15);
+    EXPECT_EQ(doc["ver"].asString(), "1.2.3");
+    EXPECT_EQ(doc["p"].asString(), "pp");
+    std::string timeText = std::to_string(doc["time"].asInt64());
+    EXPECT_EQ(doc["sign"].asString(), Tallywick::Md5Hex("UUID126" + timeText + "zumquerbalt_!*^~"));
+}
+
+TEST_F(TallywickLibrary, LongArgumentsAndResultsAreCutNotOverflowed) {
+    FakeInstaller roomy(40000);
+    roomy.Push(std::wstring(20000, L'p'));
+    roomy.Push(L"v");
+    roomy.Push(std::wstring(1000, L'7')); // integer argument longer than its buffer
+    roomy.Push(L"1");
+    roomy.Push(L"e");
+    roomy.Push(L"u");
+    roomy.Call(Export("NSISGetOneEventStatistics"));
+    ASSERT_EQ(roomy.Depth(), 1u);
+    std::wstring text = roomy.Pop();
+    // The 8,195-character argument alone fills the 8,195-character result.
+    EXPECT_EQ(text.size(), 8195u);
+
+    FakeInstaller small(100);
+    small.Call(Export("NSISGetOneEventStatistics"));
+    EXPECT_EQ(small.Pop().size(), 99u);
+}
+
+TEST_F(TallywickLibrary, PlainTwinReturnsTheDocumentWithNonAsciiEscaped) {
+    wchar_t* text = Twin()(L"U", L"事件", 3, 4, L"版本", L"");
+    ASSERT_NE(text, nullptr);
+    std::wstring result(text);
+    delete[] text;
+    EXPECT_EQ(result.back(), L'\n');
+    Json::Value doc = Parse(result);
+    EXPECT_EQ(doc["ver"].asString(), u8"版本");
+    EXPECT_EQ(doc["events"][0]["flow"][0]["event_id"].asString(), u8"事件");
+    EXPECT_EQ(doc["cid"].asInt(), 3);
+}
+
+TEST_F(TallywickLibrary, UninstallSurveyDocument) {
+    FakeInstaller installer(8192);
+    // Pushed in reverse: the export pops uuid first and p last.
+    for (const wchar_t* arg :
+         {L"pp", L"9.9", L"13800000000", L"a@b.c", L"10001", L"too slow", L"3", L"", L"1", L"UUID2"})
+        installer.Push(arg);
+    installer.Call(Export("NSISGetUnInstallStatistics"));
+    ASSERT_EQ(installer.Depth(), 1u);
+    Json::Value doc = Parse(installer.Pop());
+
+    EXPECT_EQ(doc["protocol"].asInt(), 5);
+    EXPECT_EQ(doc["cid"].asInt(), 8);
+    EXPECT_EQ(doc["ver"].asString(), "9.9");
+    EXPECT_EQ(doc["p"].asString(), "pp");
+    std::string timeText = std::to_string(doc["time"].asInt64());
+    EXPECT_EQ(doc["sign"].asString(), Tallywick::Md5Hex("UUID28" + timeText + "zumquerbalt_!*^~"));
+
+    Json::Value record = doc["events"][0];
+    EXPECT_EQ(record["type"].asInt(), 2);
+    ASSERT_EQ(record["payload"].getMemberNames(), std::vector<std::string>{"uninstall-event"});
+    Json::Value byTime = record["payload"]["uninstall-event"];
+    ASSERT_EQ(byTime.getMemberNames(), std::vector<std::string>{timeText});
+    Json::Value answers = byTime[timeText];
+    EXPECT_EQ(answers["options"]["uninstall-event1"].asInt(), 1);
+    EXPECT_EQ(answers["options"]["uninstall-event2"].asInt(), 3);
+    EXPECT_EQ(answers["options"].size(), 2u);
+    EXPECT_EQ(answers["feedback"]["uninstall_question"].asString(), "too slow");
+    EXPECT_EQ(answers["feedback"]["uninstall_qq"].asString(), "10001");
+    EXPECT_EQ(answers["feedback"]["uninstall_email"].asString(), "a@b.c");
+    EXPECT_EQ(answers["feedback"]["uninstall_telnumber"].asString(), "13800000000");
+}
+
+TEST_F(TallywickLibrary, NullStackIsHarmless) {
+    ExtraParameters extra = {nullptr, nullptr, nullptr, &RegisterCallback};
+    Export("NSISGetOneEventStatistics")(nullptr, 1024, nullptr, nullptr, &extra);
+    Export("NSISGetUnInstallStatistics")(nullptr, 1024, nullptr, nullptr, &extra);
+    SUCCEED();
+}

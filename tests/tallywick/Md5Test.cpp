@@ -1,0 +1,24 @@
+#include "Md5.h"
+
+#include <gtest/gtest.h>
+
+using Tallywick::Md5Hex;
+
+TEST(Md5Hex, TestSuiteOfRfc1321) {
+    EXPECT_EQ(Md5Hex(""), "d41d8cd98f00b204e9800998ecf8427e");
+    EXPECT_EQ(Md5Hex("a"), "0cc175b9c0f1b6a831c399e269772661");
+    EXPECT_EQ(Md5Hex("abc"), "900150983cd24fb0d6963f7d28e17f72");
+    EXPECT_EQ(Md5Hex("message digest"), "f96b697d7cb7938d525a2f31aaf161d0");
+    EXPECT_EQ(Md5Hex("abcdefghijklmnopqrstuvwxyz"), "c3fcd3d76192e4007dfb496cca67e13b");
+    EXPECT_EQ(Md5Hex("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789"),
+              "d174ab98d277d9f5a5611c2c9f419d9f");
+    EXPECT_EQ(Md5Hex("12345678901234567890123456789012345678901234567890123456789012345678901234567890"),
+              "57edf4a22be3c955ac49da2e2107b67a");
+}
+
+TEST(Md5Hex, HashesEveryByteIncludingZerosHighBytesAndLongInputs) {
+    EXPECT_EQ(Md5Hex(std::string("a\0b", 3)), "70350f6027bce3713f6b76473084309b");
+    EXPECT_EQ(Md5Hex("\xE4\xB8\xAD"), "aed1dfbc31703955e64806b799b67645");
+    EXPECT_EQ(Md5Hex(std::string((1u << 20) + 1, 'x')), "39ab1dfe1a0d0cd8c80781abc46701f4");
+    EXPECT_EQ(Md5Hex(std::string(3u << 20, 'x')), "c1887f0c970afa48194adf7f5c504696");
+}
