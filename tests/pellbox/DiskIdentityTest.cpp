@@ -1,0 +1,150 @@
+#include "DiskIdentityFormat.h"
+#include "MachineIdentity.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstring>
+#include <cwctype>
+
+namespace {
+
+// Writes text into an IDENTIFY field the way a drive stores it: the first
+// character of each word in its high byte, padded with spaces.
+void PutAtaString(uint8_t* reply, size_t word, size_t bytes, const char* text) {
+    uint8_t* field = reply + 16 + 2 * word;
+    for (size_t i = 0; i < bytes; ++i) {
+        const char c = i < std::strlen(text) ? text[i] : ' ';
+        field[i ^ 1] = static_cast<uint8_t>(c);
+    }
+}
+
+std::string CraftedIdentity(const char* model, const char* firmware, const char* serial) {
+    uint8_t reply[kIdentifyReplySize] = {};
+    PutAtaString(reply, 27, 40, model);
+    PutAtaString(reply, 23, 8, firmware);
+    PutAtaString(reply, 10, 20, serial);
+    return FormatIdentifyReply(reply, sizeof reply);
+}
+
+} // namespace
+
+TEST(DiskIdentity, IdentifyReplyGivesModelFirmwareSerialWithoutSpaces) {
+    const std::string text = CraftedIdentity("ABC DISK 2000", "1.02abc", "  SN0001");
+    EXPECT_EQ(text, "ABC 1.02  SN0001            ");
+    EXPECT_EQ(RemoveSpaces(std::wstring(text.begin(), text.end())), L"ABC1.02SN0001");
+}
+
+TEST(DiskIdentity, IdentifyFieldsEndAtZeroAndShortRepliesGiveNothing) {
+    uint8_t reply[kIdentifyReplySize] = {};
+    PutAtaString(reply, 27, 40, "WD");
+    reply[16 + 2 * 27 + 3] = 0; // third model character is a zero
+    PutAtaString(reply, 23, 8, "FW");
+    std::memset(reply + 16 + 2 * 10, 0, 20); // no serial
+    EXPECT_EQ(FormatIdentifyReply(reply, sizeof reply), "WDFW  ");
+    EXPECT_EQ(FormatIdentifyReply(reply, 527), "");
+}
+
+TEST(DiskIdentity, IdentifyRequestAndDriveSelection) {
+    uint8_t request[kIdentifyRequestSize];
+    std::memset(request, 0x55, sizeof request);
+    BuildIdentifyRequest(request, 1);
+    const uint8_t expected[kIdentifyRequestSize] = {0x00, 0x02, 0, 0, 0, 1, 1, 0, 0, 0xB0, 0xEC, 0, 1};
+    EXPECT_EQ(std::memcmp(request, expected, sizeof request), 0);
+    BuildIdentifyRequest(request, 2);
+    EXPECT_EQ(request[9], 0xA0);
+    EXPECT_EQ(request[12], 2);
+
+    // Bit 0x10 of the capabilities skips drive 0 and leaves drive 1.
+    const uint8_t version[kVersionReplySize] = {1, 1, 0, 0x0F, 0x11, 0, 0, 0};
+    const uint32_t capabilities = SmartCapabilities(version);
+    EXPECT_EQ(capabilities, 0x11u);
+    EXPECT_TRUE(IsDriveSkipped(capabilities, 0));
+    EXPECT_FALSE(IsDriveSkipped(capabilities, 1));
+    EXPECT_TRUE(IsDriveSkipped(0x02, 3));
+    EXPECT_FALSE(IsDriveSkipped(0x02, 2));
+}
+
+TEST(DiskIdentity, WmiTextPadsFieldsToFixedOffsets) {
+    EXPECT_EQ(FormatWmiDiskIdentity("Wine Disk Drive", "", "WINEHDISK"), "Wine    WINEHDISK           ");
+    EXPECT_EQ(FormatWmiDiskIdentity("AB", "1.0", "012345678901234567890123"), "AB  1.0 01234567890123456789");
+}
+
+namespace {
+
+DiskIdentityCache slowCache;
+HANDLE releaseSlowQuery = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+HANDLE slowQueryDone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+int slowQueries = 0;
+
+std::string SlowQuery() {
+    ++slowQueries;
+    WaitForSingleObject(releaseSlowQuery, 10000);
+    SetEvent(slowQueryDone);
+    return "SLOW DISK";
+}
+
+DiskIdentityCache emptyCache;
+std::string EmptyQuery() {
+    return "";
+}
+
+DiskIdentityCache fastCache;
+std::string FastQuery() {
+    return "FAST";
+}
+
+} // namespace
+
+TEST(DiskIdentity, WmiWaitIsBoundedAndALateAnswerIsCached) {
+    const DWORD start = GetTickCount();
+    EXPECT_EQ(IdentifyByWmi(slowCache, &SlowQuery, 300), "");
+    EXPECT_LT(GetTickCount() - start, 2000u);
+
+    SetEvent(releaseSlowQuery);
+    ASSERT_EQ(WaitForSingleObject(slowQueryDone, 5000), WAIT_OBJECT_0);
+    for (int i = 0; i < 100 && slowCache.Text().empty(); ++i)
+        Sleep(10);
+    EXPECT_EQ(IdentifyByWmi(slowCache, &SlowQuery, 300), "SLOW DISK");
+    EXPECT_EQ(slowQueries, 1); // answered from the cache
+
+    EXPECT_EQ(IdentifyByWmi(fastCache, &FastQuery, 3000), "FAST");
+    EXPECT_EQ(IdentifyByWmi(emptyCache, &EmptyQuery, 3000), "");
+}
+
+TEST(DiskIdentity, CacheReadsEmptyOrComplete) {
+    static DiskIdentityCache cache;
+    const std::string full(1500, 'S');
+    struct Writer {
+        static DWORD WINAPI Run(void* text) {
+            cache.Publish(*static_cast<const std::string*>(text));
+            return 0;
+        }
+    };
+    HANDLE writer = CreateThread(nullptr, 0, &Writer::Run, const_cast<std::string*>(&full), 0, nullptr);
+    bool sawOnlyWholeTexts = true;
+    for (int i = 0; i < 20000; ++i) {
+        const std::string seen = cache.Text();
+        if (!seen.empty() && seen != full.substr(0, 1023))
+            sawOnlyWholeTexts = false;
+    }
+    WaitForSingleObject(writer, INFINITE);
+    CloseHandle(writer);
+    EXPECT_TRUE(sawOnlyWholeTexts);
+    EXPECT_EQ(cache.Text().size(), 1023u);
+    cache.Publish("second");
+    EXPECT_EQ(cache.Text().size(), 1023u); // the first answer stays
+}
+
+TEST(DiskIdentity, RealIdentityAndUuidHaveTheirShape) {
+    const std::wstring identity = GetHardSN();
+    EXPECT_LE(identity.size(), 28u);
+    EXPECT_EQ(identity.find(L' '), std::wstring::npos);
+
+    const std::wstring first = NewAppUuid();
+    ASSERT_EQ(first.size(), 32u);
+    for (wchar_t c : first)
+        EXPECT_TRUE((c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'F')) << static_cast<int>(c);
+    EXPECT_NE(NewAppUuid(), first);
+}

@@ -1,0 +1,165 @@
+#include "FakeInstallerStack.h"
+#include "ProcessQueries.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+namespace {
+
+ProcessEntry Entry(uint32_t id, uint32_t parentId, const wchar_t* name) {
+    ProcessEntry entry;
+    entry.id = id;
+    entry.parentId = parentId;
+    entry.exeName = name;
+    return entry;
+}
+
+const std::vector<ProcessEntry> kSnapshot = {
+    Entry(0, 0, L"[System Process]"),  Entry(4, 0, L"System"),
+    Entry(100, 4, L"explorer.exe"),    Entry(200, 100, L"setup.exe"),
+    Entry(300, 200, L"ostramail.exe"), Entry(400, 999, L"Änderung.exe"),
+};
+constexpr uint32_t kOwnId = 200;
+
+// A command interpreter that waits on its input until the test ends.
+class HelperProcess {
+public:
+    HelperProcess() {
+        SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+        HANDLE childInput = nullptr;
+        CreatePipe(&childInput, &input_, &inherit, 0);
+        SetHandleInformation(input_, HANDLE_FLAG_INHERIT, 0);
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = childInput;
+        startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+        startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+        wchar_t system[MAX_PATH] = {};
+        GetSystemDirectoryW(system, MAX_PATH);
+        path = std::wstring(system) + L"\\cmd.exe";
+        std::wstring commandLine = L"\"" + path + L"\" /q /k";
+        started = CreateProcessW(path.c_str(), &commandLine[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                                 nullptr, &startup, &info_) != FALSE;
+        CloseHandle(childInput);
+        Sleep(300);
+    }
+    ~HelperProcess() {
+        if (started) {
+            TerminateProcess(info_.hProcess, 0);
+            WaitForSingleObject(info_.hProcess, 5000);
+            CloseHandle(info_.hProcess);
+            CloseHandle(info_.hThread);
+        }
+        CloseHandle(input_);
+    }
+    std::wstring path;
+    bool started = false;
+
+private:
+    HANDLE input_ = nullptr;
+    PROCESS_INFORMATION info_ = {};
+};
+
+} // namespace
+
+TEST(ProcessMatch, CaseFoldsOnlyAsciiLetters) {
+    EXPECT_TRUE(EqualsIgnoringAsciiCase(L"OSTRAMAIL.EXE", L"ostramail.exe"));
+    EXPECT_FALSE(EqualsIgnoringAsciiCase(L"änderung.exe", L"Änderung.exe"));
+    EXPECT_FALSE(EqualsIgnoringAsciiCase(L"ostramail.ex", L"ostramail.exe"));
+
+    EXPECT_TRUE(AnyProcessNamed(kSnapshot, kOwnId, L"OSTRAMAIL.EXE"));
+    EXPECT_FALSE(AnyProcessNamed(kSnapshot, kOwnId, L"änderung.exe"));
+    EXPECT_FALSE(AnyProcessNamed(kSnapshot, kOwnId, L"setup.exe")); // the caller itself
+    EXPECT_FALSE(AnyProcessNamed(kSnapshot, kOwnId, L"system"));    // ids 0 and 4
+    EXPECT_FALSE(AnyProcessNamed(kSnapshot, kOwnId, L""));
+}
+
+TEST(ProcessMatch, ImagePathQueryOpensOnlyCandidatesAndComparesWholePaths) {
+    std::vector<uint32_t> asked;
+    auto imagePathOf = [&](uint32_t id, std::wstring& path) {
+        asked.push_back(id);
+        if (id == 100)
+            return false; // cannot be opened
+        path = id == 300 ? L"C:\\Program Files\\Ostra\\ostramail.exe" : L"C:\\setup.exe";
+        return true;
+    };
+    EXPECT_TRUE(AnyProcessWithImagePath(kSnapshot, kOwnId, L"c:\\program files\\ostra\\OSTRAMAIL.exe", imagePathOf));
+    EXPECT_EQ(asked, (std::vector<uint32_t>{100, 300}));
+    EXPECT_FALSE(AnyProcessWithImagePath(kSnapshot, kOwnId, L"C:\\Program Files\\Ostra", imagePathOf));
+    EXPECT_FALSE(AnyProcessWithImagePath(kSnapshot, kOwnId, L"", imagePathOf));
+}
+
+TEST(ProcessMatch, DeviceFormReplacesTheDrive) {
+    EXPECT_EQ(DeviceFormPath(L"D:\\Program Files\\App\\app.exe", L"\\Device\\HarddiskVolume3"),
+              L"\\Device\\HarddiskVolume3\\Program Files\\App\\app.exe");
+    EXPECT_EQ(DeviceFormPath(L"D:\\", L"\\Device\\HarddiskVolume3"), L"\\Device\\HarddiskVolume3\\");
+    EXPECT_EQ(DeviceFormPath(L"D:\\a", L"\\Device\\X\\"), L"\\Device\\X\\a");
+    EXPECT_EQ(DeviceFormPath(L"D:\\a", L""), L"a");
+}
+
+TEST(ProcessMatch, DirectoryCandidatesAreDirectoryPlusName) {
+    std::vector<std::wstring> candidates;
+    auto locked = [&](const std::wstring& candidate) {
+        candidates.push_back(candidate);
+        return candidate == L"D:\\Ostra\\ostramail.exe";
+    };
+    EXPECT_TRUE(AnyProgramLockedInDirectory(kSnapshot, kOwnId, L"D:\\Ostra\\", locked));
+    EXPECT_EQ(candidates.back(), L"D:\\Ostra\\ostramail.exe");
+    candidates.clear();
+    EXPECT_FALSE(AnyProgramLockedInDirectory(kSnapshot, kOwnId, L"D:\\Ostra", locked));
+    EXPECT_EQ(candidates[0], L"D:\\Ostraexplorer.exe");
+}
+
+TEST(ProcessMatch, ParentNameNeedsBothEntries) {
+    EXPECT_EQ(ParentProcessName(kSnapshot, 300), L"setup.exe");
+    EXPECT_EQ(ParentProcessName(kSnapshot, 400), L"");  // parent gone
+    EXPECT_EQ(ParentProcessName(kSnapshot, 4242), L""); // caller not listed
+    EXPECT_EQ(FindProcessEntry(kSnapshot, 4242).id, kNoProcessId);
+}
+
+TEST(ProcessQueries, RunningProcessesOfThisMachine) {
+    EXPECT_EQ(IsProcessRunningByFileName(L"SERVICES.EXE"), 1);
+    EXPECT_EQ(IsProcessRunningByFileName(L"no-such-program.exe"), 0);
+
+    wchar_t own[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, own, MAX_PATH);
+    EXPECT_EQ(IsProcessRunningByFilePath(own), 0); // never the caller itself
+    std::wstring ownName = own;
+    ownName = ownName.substr(ownName.find_last_of(L'\\') + 1);
+    EXPECT_EQ(IsProcessRunningByFileName(ownName), 0);
+
+    HelperProcess helper;
+    ASSERT_TRUE(helper.started);
+    std::wstring upper = helper.path;
+    CharUpperW(&upper[0]);
+    EXPECT_EQ(IsProcessRunningByFilePath(upper), 1);
+    EXPECT_EQ(CallWithArgument(&NSISIsProcessRunningByFilePath, helper.path), L"1");
+    EXPECT_EQ(CallWithArgument(&NSISIsProcessRunningByFileName, L"CMD.exe"), L"1");
+    EXPECT_EQ(IsProcessRunningByFilePath(helper.path + L"x"), 0);
+
+    EXPECT_TRUE(IsWow64() == 0 || IsWow64() == 1);
+}
+
+TEST(ProcessQueries, DirectoryQueryFindsLockedProgramFiles) {
+    const std::wstring dir = MakeScratchDirectory(L"dir");
+    const std::wstring program = dir + L"services.exe";
+    WriteTextFile(program, "MZ");
+    EXPECT_EQ(IsProcessRunningByDirectory(dir), 0); // exists, but opens exclusively
+
+    HANDLE holder = CreateFileW(program.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(IsProcessRunningByDirectory(dir), 1);
+    EXPECT_EQ(CallWithArgument(&NSISIsProcessRunningByDirectory, dir), L"1");
+    std::wstring withoutSeparator = dir.substr(0, dir.size() - 1);
+    EXPECT_EQ(IsProcessRunningByDirectory(withoutSeparator), 0);
+    CloseHandle(holder);
+
+    // A folder that merely has a process's name is no program file.
+    DeleteFileW(program.c_str());
+    CreateDirectoryW(program.c_str(), nullptr);
+    EXPECT_EQ(IsProcessRunningByDirectory(dir), 0);
+    RemoveDirectoryW(program.c_str());
+    RemoveDirectoryW(dir.c_str());
+}
