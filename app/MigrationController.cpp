@@ -1,0 +1,120 @@
+#include "MigrationController.h"
+
+#include "PathRules.h"
+
+namespace MigrationText {
+const wchar_t kProfileUnreadable[] = L"读取数据出错，请检查Ostra Mail 是否已安装，并初始化";
+const wchar_t kNotInstalled[] = L"请先确认本地Ostra Mail已安装，已运行过";
+const wchar_t kNoNewDirectory[] = L"请先选择新目录";
+const wchar_t kSameDirectory[] = L"新目录不能与旧目录相同";
+const wchar_t kInsideOldDirectory[] = L"新目录不能位于旧目录之内，请重新选择";
+const wchar_t kPathTooLong[] = L"新目录路径过长，请重新选择";
+const wchar_t kCreateFailed[] = L"创建目录失败，请重新选择";
+const wchar_t kCopying[] = L"迁移进行中，请勿关闭";
+const wchar_t kFinished[] = L"迁移已完成，旧数据未删除，请自行确认后删除";
+const wchar_t kIncomplete[] = L"迁移未完成，Ostra Mail仍使用旧目录，请重新迁移";
+} // namespace MigrationText
+
+using namespace MigrationText;
+
+void MigrationController::OnWindowReady() {
+    profileDirectory_ = system_.ReadProfileDirectory();
+    view_.SetOldDirectoryText(profileDirectory_.empty() ? std::wstring(kProfileUnreadable) : profileDirectory_);
+    migrationFinished_ = false;
+    phase_ = Phase::Idle;
+}
+
+void MigrationController::OnSelectDirectory() {
+    std::wstring folder;
+    if (!view_.ChooseFolder(&folder))
+        return;
+    std::wstring destination = DestinationForFolder(folder);
+    if (!FitsPathBuffers(destination)) {
+        view_.SetLogText(kPathTooLong);
+        return;
+    }
+    view_.SetNewDirectoryText(destination);
+}
+
+void MigrationController::OnStartClicked() {
+    if (profileDirectory_.empty()) {
+        view_.SetLogText(kNotInstalled);
+        return;
+    }
+    const std::wstring destination = view_.GetNewDirectoryText();
+    if (destination.empty()) {
+        view_.SetLogText(kNoNewDirectory);
+        return;
+    }
+    if (destination == view_.GetOldDirectoryText()) {
+        view_.SetLogText(kSameDirectory);
+        return;
+    }
+    if (migrationFinished_) {
+        system_.LaunchClient();
+        view_.CloseWindow();
+        return;
+    }
+    if (phase_ != Phase::Idle)
+        return;
+    // Copying a tree into itself would never end and could overwrite the
+    // files being read.
+    if (IsSameOrInside(destination, profileDirectory_)) {
+        view_.SetLogText(kInsideOldDirectory);
+        return;
+    }
+    if (!FitsPathBuffers(destination)) {
+        view_.SetLogText(kPathTooLong);
+        return;
+    }
+    if (!system_.EnsureClientStopped())
+        return;
+    if (!system_.DirectoryExists(destination) && !system_.CreateDirectoryPath(destination + L"\\")) {
+        view_.SetLogText(kCreateFailed);
+        return;
+    }
+    StartCopy(destination);
+}
+
+void MigrationController::StartCopy(const std::wstring& destination) {
+    view_.ShowCopyingButtons();
+    view_.SetProgressValue(0);
+    view_.StartProgressTimer();
+    view_.SetLogText(kCopying);
+    copyDestination_ = destination;
+    phase_ = Phase::Copying;
+    system_.StartCopy(profileDirectory_, copyDestination_);
+    // The count is done: show the first figures now rather than after a full
+    // timer period (a tiny profile may even be finished already).
+    OnProgressTimer();
+}
+
+void MigrationController::OnProgressTimer() {
+    if (phase_ != Phase::Copying)
+        return;
+    ShowSample(system_.SampleProgress());
+}
+
+void MigrationController::ShowSample(const CopySample& sample) {
+    view_.SetProgressValue(BarValueFor(sample));
+    switch (ClassifySample(sample)) {
+    case CopyState::Running:
+        return;
+    case CopyState::Complete:
+        view_.StopProgressTimer();
+        system_.RewriteProfilePath(copyDestination_);
+        view_.SetLogText(kFinished);
+        migrationFinished_ = true;
+        phase_ = Phase::Finished;
+        view_.ShowFinishedButtons();
+        return;
+    case CopyState::Incomplete:
+        // Nothing was redirected: profiles.ini and the old data stay as they
+        // were, and the user may start again.
+        view_.StopProgressTimer();
+        view_.SetLogText(kIncomplete);
+        phase_ = Phase::Idle;
+        view_.ShowIdleButtons();
+        return;
+    }
+}
