@@ -1,0 +1,185 @@
+#include "ImageLoader.h"
+#include "ImagePixels.h"
+#include "SkinResources.h"
+
+#include "ZipBuilder.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+using namespace SkinKit;
+
+namespace {
+
+void PutBE32(std::vector<uint8_t>& out, uint32_t v) {
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out.push_back(static_cast<uint8_t>(v >> shift));
+}
+
+void PutChunk(std::vector<uint8_t>& png, const char* type, const std::vector<uint8_t>& data) {
+    PutBE32(png, static_cast<uint32_t>(data.size()));
+    std::vector<uint8_t> body(type, type + 4);
+    body.insert(body.end(), data.begin(), data.end());
+    png.insert(png.end(), body.begin(), body.end());
+    PutBE32(png, crc32(crc32(0, Z_NULL, 0), body.data(), static_cast<uInt>(body.size())));
+}
+
+// An 8-bit RGBA PNG of the given pixels (row-major, 4 bytes each).
+std::vector<uint8_t> MakePng(int width, int height, const std::vector<uint8_t>& rgba) {
+    std::vector<uint8_t> raw;
+    for (int y = 0; y < height; ++y) {
+        raw.push_back(0); // filter: none
+        raw.insert(raw.end(), rgba.begin() + y * width * 4, rgba.begin() + (y + 1) * width * 4);
+    }
+    uLongf packedSize = compressBound(static_cast<uLong>(raw.size()));
+    std::vector<uint8_t> packed(packedSize);
+    compress(packed.data(), &packedSize, raw.data(), static_cast<uLong>(raw.size()));
+    packed.resize(packedSize);
+
+    std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    std::vector<uint8_t> header;
+    PutBE32(header, static_cast<uint32_t>(width));
+    PutBE32(header, static_cast<uint32_t>(height));
+    header.insert(header.end(), {8, 6, 0, 0, 0});
+    PutChunk(png, "IHDR", header);
+    PutChunk(png, "IDAT", packed);
+    PutChunk(png, "IEND", {});
+    return png;
+}
+
+void PutLE(std::vector<uint8_t>& out, uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i)
+        out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+
+// A 24-bit bottom-up BMP; `bgr` rows are given top row first.
+std::vector<uint8_t> MakeBmp(int width, int height, const std::vector<uint8_t>& rgbTopDown) {
+    int stride = (width * 3 + 3) & ~3;
+    std::vector<uint8_t> bmp = {'B', 'M'};
+    PutLE(bmp, 54 + stride * height, 4);
+    PutLE(bmp, 0, 4);
+    PutLE(bmp, 54, 4);
+    PutLE(bmp, 40, 4);
+    PutLE(bmp, static_cast<uint32_t>(width), 4);
+    PutLE(bmp, static_cast<uint32_t>(height), 4);
+    PutLE(bmp, 1, 2);
+    PutLE(bmp, 24, 2);
+    PutLE(bmp, 0, 4);
+    PutLE(bmp, static_cast<uint32_t>(stride * height), 4);
+    PutLE(bmp, 2835, 4);
+    PutLE(bmp, 2835, 4);
+    PutLE(bmp, 0, 4);
+    PutLE(bmp, 0, 4);
+    for (int y = height - 1; y >= 0; --y) {
+        for (int x = 0; x < width; ++x) {
+            const uint8_t* p = &rgbTopDown[(y * width + x) * 3];
+            bmp.insert(bmp.end(), {p[2], p[1], p[0]});
+        }
+        for (int pad = width * 3; pad < stride; ++pad)
+            bmp.push_back(0);
+    }
+    return bmp;
+}
+
+} // namespace
+
+TEST(ImagePixels, PremultipliesTranslucentPixelsAndAppliesMask) {
+    const uint8_t rgba[] = {
+        200, 10, 20,  128, // translucent: premultiplied
+        1,   2,  3,   255, // opaque: copied
+        255, 0,  255, 255, // magenta: the mask
+        90,  80, 70,  0,   // fully transparent
+    };
+    uint32_t out[4];
+    EXPECT_TRUE(PremultiplyPixels(rgba, 4, 0xFFFF00FF, out));
+    EXPECT_EQ(0x8064050Au, out[0]); // 200*128/255 = 100, 10 -> 5, 20 -> 10
+    EXPECT_EQ(0xFF010203u, out[1]);
+    EXPECT_EQ(0u, out[2]);
+    EXPECT_EQ(0u, out[3]);
+
+    EXPECT_FALSE(PremultiplyPixels(rgba + 4, 1, 0, out));         // opaque only, no mask
+    EXPECT_TRUE(PremultiplyPixels(rgba + 8, 1, 0xFFFF00FF, out)); // only the mask makes it transparent
+}
+
+TEST(ImagePixels, DecodesPngTopDownWithPremultipliedAlpha) {
+    std::vector<uint8_t> rgba = {200, 0, 0,   128, 0,   255, 0,   255, // top row
+                                 0,   0, 255, 255, 255, 255, 255, 255};
+    std::vector<uint8_t> png = MakePng(2, 2, rgba);
+    DecodedImage image;
+    ASSERT_TRUE(DecodeImagePixels(png.data(), png.size(), 0, image));
+    EXPECT_EQ(2, image.width);
+    EXPECT_EQ(2, image.height);
+    EXPECT_TRUE(image.hasTransparency);
+    ASSERT_EQ(4u, image.pixels.size());
+    EXPECT_EQ(0x80640000u, image.pixels[0]);
+    EXPECT_EQ(0xFF00FF00u, image.pixels[1]);
+    EXPECT_EQ(0xFF0000FFu, image.pixels[2]);
+    EXPECT_EQ(0xFFFFFFFFu, image.pixels[3]);
+}
+
+TEST(ImagePixels, MagentaBitmapBackgroundBecomesTransparentWithMask) {
+    std::vector<uint8_t> rgb = {255, 0, 255, 10, 20, 30, 255, 0, 255};
+    std::vector<uint8_t> bmp = MakeBmp(3, 1, rgb);
+    DecodedImage plain;
+    ASSERT_TRUE(DecodeImagePixels(bmp.data(), bmp.size(), 0, plain));
+    EXPECT_FALSE(plain.hasTransparency);
+    EXPECT_EQ(0xFFFF00FFu, plain.pixels[0]);
+
+    DecodedImage masked;
+    ASSERT_TRUE(DecodeImagePixels(bmp.data(), bmp.size(), 0xFFFF00FF, masked));
+    EXPECT_TRUE(masked.hasTransparency);
+    EXPECT_EQ(0u, masked.pixels[0]);
+    EXPECT_EQ(0xFF0A141Eu, masked.pixels[1]);
+    EXPECT_EQ(0u, masked.pixels[2]);
+}
+
+TEST(ImagePixels, RefusesUndecodableAndAbsurdImages) {
+    DecodedImage image;
+    std::vector<uint8_t> text = Bytes("not an image");
+    EXPECT_FALSE(DecodeImagePixels(text.data(), text.size(), 0, image));
+    EXPECT_FALSE(DecodeImagePixels(nullptr, 0, 0, image));
+
+    std::vector<uint8_t> bmp = MakeBmp(1, 1, {1, 2, 3});
+    std::vector<uint8_t> wide = bmp;
+    wide[18] = 0x20; // width 20000 in a one-pixel file
+    wide[19] = 0x4E;
+    EXPECT_FALSE(DecodeImagePixels(wide.data(), wide.size(), 0, image));
+
+    std::vector<uint8_t> png = MakePng(1, 1, {1, 2, 3, 4});
+    std::vector<uint8_t> huge = png;
+    for (size_t at : {16u, 20u}) { // 10000 x 10000: each side allowed, the pixel count not
+        huge[at + 2] = 0x27;
+        huge[at + 3] = 0x10;
+    }
+    EXPECT_FALSE(DecodeImagePixels(huge.data(), huge.size(), 0, image));
+    EXPECT_EQ(0, image.width);
+    EXPECT_TRUE(image.pixels.empty());
+}
+
+TEST(ImageLoader, CreatesTopDownDibSectionFromSkinPackage) {
+    std::vector<uint8_t> rgb = {255, 0,  255, 10,  20, 30, // top row
+                                40,  50, 60,  255, 0,  255};
+    std::vector<uint8_t> zip = BuildZip({{"images/key.bmp", MakeBmp(2, 2, rgb), true}});
+    CSkinStore store;
+    store.SetResourceZip(zip.data(), zip.size());
+
+    std::unique_ptr<TImageInfo> image = LoadSkinImage(L"images\\key.bmp", nullptr, 0xFFFF00FF, &store);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(2, image->nX);
+    EXPECT_EQ(2, image->nY);
+    EXPECT_TRUE(image->alphaChannel);
+    EXPECT_EQ(0xFFFF00FFu, image->dwMask);
+
+    DIBSECTION dib;
+    ASSERT_EQ(static_cast<int>(sizeof(dib)), GetObjectW(image->hBitmap, sizeof(dib), &dib));
+    EXPECT_EQ(32, dib.dsBm.bmBitsPixel);
+    ASSERT_NE(nullptr, dib.dsBm.bmBits);
+    const uint32_t* bits = static_cast<const uint32_t*>(dib.dsBm.bmBits);
+    EXPECT_EQ(0u, bits[0]);
+    EXPECT_EQ(0xFF0A141Eu, bits[1]);
+    EXPECT_EQ(0xFF28323Cu, bits[2]); // second row follows the first: top-down
+    EXPECT_EQ(0u, bits[3]);
+
+    EXPECT_FALSE(LoadSkinImage(L"missing.png", nullptr, 0, &store));
+    EXPECT_FALSE(LoadSkinImage(L"", nullptr, 0, &store));
+}
