@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Builds two installers that call Tallywick, runs them silently under Wine and
+# checks the documents they wrote. Argument: the CMake build directory.
+set -euo pipefail
+build=$(cd "$1" && pwd)
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+source "$here/../../tools/wine-env"
+ostra_prepare_prefix
+
+dll="$build/bin/Tallywick.dll"
+[ -f "$dll" ] || { echo "missing $dll"; exit 1; }
+work="$build/tallywick-e2e"
+rm -rf "$work"
+mkdir -p "$work"
+
+i686-w64-mingw32-objdump -p "$dll" > "$work/objdump.txt"
+python3 "$here/check.py" exports "$work/objdump.txt"
+
+for script in event uninstall; do
+  makensis -V2 -INPUTCHARSET UTF8 -DPLUGINDIR="$build/bin" -DOUTFILE="$work/$script-setup.exe" \
+    "$here/$script.nsi" > "$work/$script-makensis.log"
+  (cd "$work" && wine "$script-setup.exe" /S)
+  [ -f "$work/$script.json" ] || { echo "$script installer wrote nothing"; exit 1; }
+done
+
+python3 "$here/check.py" event "$work/event.json" "$work/event-stack.txt"
+python3 "$here/check.py" uninstall "$work/uninstall.json"
+echo "tallywick e2e: all checks passed"
