@@ -13,6 +13,10 @@
 #include "UniqueHandle.h"
 #include "WritePlan.h"
 
+// The owner reads the 64-bit figures while the writer changes them: each must
+// be loaded and stored whole, without a lock, also in a 32-bit process.
+static_assert(std::atomic<uint64_t>::is_always_lock_free, "64-bit progress figures must be lock-free");
+
 namespace {
 
 constexpr size_t kRingSize = 32u * 1024 * 1024 + 16 * 1024;
@@ -841,8 +845,12 @@ void CCopyEngine::AddProgress(int64_t bytes) {
 // ---- The one place each direction of I/O goes through ----
 
 bool CCopyEngine::ReadRequest(HANDLE file, uint64_t offset, void* buffer, uint32_t length, uint32_t* read) {
-    if (ioObserver_)
-        ioObserver_->OnIoRequest({false, true, offset, length, buffer, ioSector_});
+    if (ioObserver_) {
+        if (DWORD error = ioObserver_->OnIoRequest({false, true, offset, length, buffer, ioSector_, currentSource_})) {
+            SetLastError(error);
+            return false;
+        }
+    }
     OVERLAPPED at = {};
     at.Offset = static_cast<DWORD>(offset);
     at.OffsetHigh = static_cast<DWORD>(offset >> 32);
@@ -858,8 +866,14 @@ bool CCopyEngine::ReadRequest(HANDLE file, uint64_t offset, void* buffer, uint32
 
 bool CCopyEngine::WriteRequest(HANDLE file, uint64_t offset, const void* buffer, uint32_t length, bool unbuffered,
                                uint32_t* written) {
-    if (ioObserver_)
-        ioObserver_->OnIoRequest({true, unbuffered, offset, length, buffer, currentJob_->destinationSector});
+    if (ioObserver_) {
+        CopyIoRequest request{
+            true, unbuffered, offset, length, buffer, currentJob_->destinationSector, writerDestination_};
+        if (DWORD error = ioObserver_->OnIoRequest(request)) {
+            SetLastError(error);
+            return false;
+        }
+    }
     OVERLAPPED at = {};
     at.Offset = static_cast<DWORD>(offset);
     at.OffsetHigh = static_cast<DWORD>(offset >> 32);

@@ -28,21 +28,23 @@ struct CopyProgress {
     uint32_t runEnded; // non-zero once the run has ended (also for a job of zero bytes or one refused)
 };
 
-// One unbuffered-capable I/O request as the engine issues it.
+// One read or write request as the engine issues it.
 struct CopyIoRequest {
     bool isWrite;
     bool unbuffered; // the handle was opened with FILE_FLAG_NO_BUFFERING
     uint64_t offset;
     uint32_t length;
     const void* buffer;
-    uint32_t sector; // the sector size the request must respect when unbuffered
+    uint32_t sector;     // the alignment the request must respect when unbuffered
+    const wchar_t* path; // the file read from or written to
 };
 
-// Sees every read and write request before it is issued. Called on the
-// engine's reader and writer threads.
+// Sees every read and write request before it is issued, on the engine's
+// reader and writer threads. Returns 0 to let the request go ahead, or a
+// Win32 error code that the request then fails with instead.
 class ICopyIoObserver {
 public:
-    virtual void OnIoRequest(const CopyIoRequest& request) = 0;
+    virtual uint32_t OnIoRequest(const CopyIoRequest& request) = 0;
 
 protected:
     ~ICopyIoObserver() = default;

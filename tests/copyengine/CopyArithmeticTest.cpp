@@ -1,0 +1,117 @@
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <random>
+
+#include "ProgressMath.h"
+#include "RingLayout.h"
+#include "WritePlan.h"
+
+TEST(PlaceChunk, StartsDataOnASectorAndRoundsItsLengthUp) {
+    ChunkPlacement chunk = PlaceChunk(1 << 20, 1000, 512, 24, 1000, kMaxPiece);
+    EXPECT_EQ(chunk.start, 1024u);
+    EXPECT_EQ(chunk.dataLength, 1024u);
+    EXPECT_EQ(chunk.headerSize, 24u);
+    EXPECT_EQ(chunk.total, 1048u);
+    // No data: the header goes right where the last chunk ended.
+    chunk = PlaceChunk(1 << 20, 1000, 512, 20, 0, kMaxPiece);
+    EXPECT_EQ(chunk.start, 1000u);
+    EXPECT_EQ(chunk.dataLength, 0u);
+    EXPECT_EQ(chunk.headerSize, 24u);
+    // At most one maximum piece of data per chunk.
+    chunk = PlaceChunk(64u << 20, 0, 4096, 600, 100u << 20, kMaxPiece);
+    EXPECT_EQ(chunk.dataLength, kMaxPiece);
+}
+
+TEST(PlaceChunk, WrapsToTheRingStartWhenTheChunkDoesNotFitBeforeTheEnd) {
+    EXPECT_EQ(PlaceChunk(8192, 4096, 512, 32, 4096, kMaxPiece).start, 0u);
+    EXPECT_EQ(PlaceChunk(8192, 4064, 512, 32, 3000, kMaxPiece).start, 4096u);
+}
+
+TEST(IsChunkSpaceFree, KnowsWhichSpaceTheWriterStillUses) {
+    ChunkPlacement atStart{0, 1024, 32, 1056};
+    EXPECT_TRUE(IsChunkSpaceFree(atStart, 0, 0, true));
+    EXPECT_FALSE(IsChunkSpaceFree(atStart, 1000, 5000, false)); // released too little at the start
+    EXPECT_TRUE(IsChunkSpaceFree(atStart, 2000, 5000, false));
+    EXPECT_FALSE(IsChunkSpaceFree(atStart, 5000, 3000, false)); // the writer is a lap behind
+    ChunkPlacement later{6000, 1024, 32, 1056};
+    EXPECT_TRUE(IsChunkSpaceFree(later, 100, 5000, false));
+    EXPECT_FALSE(IsChunkSpaceFree(later, 6500, 3000, false));
+    EXPECT_TRUE(IsChunkSpaceFree(later, 7056, 3000, false));
+}
+
+// Drives the ring the way the reader and writer do, in random interleavings,
+// and checks that no reservation ever overlaps a chunk still queued and that
+// every chunk fits inside the ring with its data on a sector boundary.
+TEST(RingLayout, ReservationsNeverOverlapQueuedChunks) {
+    const size_t ringSize = 256 * 1024 + 16 * 1024;
+    const uint32_t sector = 4096;
+    std::mt19937 random(12345);
+    struct Live {
+        size_t start, end;
+    };
+    std::deque<Live> queue;
+    size_t writePos = 0, readPos = 0;
+    int reserved = 0;
+    for (int step = 0; step < 200000 && reserved < 20000; ++step) {
+        if (random() % 2 == 0) {
+            uint64_t remaining = random() % (96 * 1024);
+            uint32_t header = 24 + (random() % 2 ? 568 + random() % 600 : 0);
+            ChunkPlacement chunk = PlaceChunk(ringSize, writePos, sector, header, remaining, 64 * 1024);
+            if (!IsChunkSpaceFree(chunk, readPos, writePos, queue.empty()))
+                continue;
+            ASSERT_LE(chunk.start + chunk.total, ringSize);
+            if (chunk.dataLength > 0) {
+                ASSERT_EQ(chunk.start % sector, 0u);
+            }
+            for (const Live& live : queue)
+                ASSERT_TRUE(chunk.start + chunk.total <= live.start || chunk.start >= live.end)
+                    << "step " << step << " overlaps [" << live.start << "," << live.end << ")";
+            writePos = chunk.start + chunk.total;
+            queue.push_back({chunk.start, writePos});
+            ++reserved;
+        } else if (!queue.empty()) {
+            readPos = queue.front().end;
+            queue.pop_front();
+        }
+    }
+    EXPECT_GE(reserved, 20000);
+}
+
+TEST(ChooseWriteMode, FollowsSizeSectorAndFileSystem) {
+    // 10 bytes to NTFS: below the threshold and not whole sectors.
+    EXPECT_FALSE(ChooseWriteMode(kKindNtfs, 10, 512).unbuffered);
+    // 1,000,000 bytes: unbuffered, padded to 1,000,448 and trimmed.
+    WriteMode mode = ChooseWriteMode(kKindNtfs, 1000000, 512);
+    EXPECT_TRUE(mode.unbuffered);
+    EXPECT_TRUE(mode.trim);
+    EXPECT_EQ(WriteLength(8388608, 1000000, true, 512), 1000448u);
+    // Whole sectors: unbuffered, nothing to trim, also when small.
+    mode = ChooseWriteMode(kKindNtfs, 65536, 512);
+    EXPECT_TRUE(mode.unbuffered && !mode.trim);
+    mode = ChooseWriteMode(kKindOtherLocal, 1024, 512);
+    EXPECT_TRUE(mode.unbuffered && !mode.trim);
+    // Other local file systems use the larger threshold.
+    EXPECT_FALSE(ChooseWriteMode(kKindOtherLocal, 100000, 512).unbuffered);
+    EXPECT_TRUE(ChooseWriteMode(kKindOtherLocal, 131073, 512).trim);
+    // Network shares: always buffered, exact lengths.
+    mode = ChooseWriteMode(kKindNetwork, 1 << 20, 512);
+    EXPECT_FALSE(mode.unbuffered || mode.trim);
+    EXPECT_EQ(WriteLength(8388608, 1000000, false, 512), 1000000u);
+    EXPECT_EQ(WriteLength(8388608, 9000000, true, 512), 8388608u);
+}
+
+TEST(LowerMaxPiece, StepsDownWholeMebibytesAndGivesUpAtOne) {
+    EXPECT_EQ(LowerMaxPiece(kMaxPiece, kMaxPiece), 7 * kMiB);
+    EXPECT_EQ(LowerMaxPiece(2 * kMiB, kMaxPiece), kMiB);
+    EXPECT_EQ(LowerMaxPiece(kMiB, kMaxPiece), 0u);
+    // A request of at most 1 MiB cannot be split further.
+    EXPECT_EQ(LowerMaxPiece(kMaxPiece, 4096), 0u);
+}
+
+TEST(ElapsedTicks, SurvivesTheTickCounterWrapping) {
+    EXPECT_EQ(ElapsedTicks(1500, 1000), 500u);
+    EXPECT_EQ(ElapsedTicks(99, 0xFFFFFF00u), 0xFFu + 99u);
+    EXPECT_DOUBLE_EQ(MiBPerSecond(3 * 1048576.0, 1.5), 2.0);
+    EXPECT_DOUBLE_EQ(MiBPerSecond(1048576.0, 0), 0.0);
+}

@@ -1,0 +1,314 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "CopyEngine.h"
+#include "TempTree.h"
+
+namespace {
+
+constexpr uint64_t kHour = 36000000000ull; // in FILETIME units
+constexpr uint64_t kBaseTime = 132000000000000000ull;
+constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+
+// Records every request and, when asked, fails some of them.
+class RecordingObserver : public ICopyIoObserver {
+public:
+    std::function<uint32_t(const CopyIoRequest&)> failWith;
+
+    uint32_t OnIoRequest(const CopyIoRequest& request) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        Entry entry{request, request.path ? request.path : L""};
+        requests_.push_back(entry);
+        return failWith ? failWith(request) : 0;
+    }
+
+    struct Entry {
+        CopyIoRequest request;
+        std::wstring path;
+    };
+    std::vector<Entry> Requests() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return requests_;
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<Entry> requests_;
+};
+
+CopyProgress RunToEnd(CCopyEngine& engine, const std::wstring& source, const std::wstring& destination) {
+    engine.AddJob(source.c_str(), destination.c_str());
+    CopyProgress progress = {};
+    for (int waited = 0; waited < 120000; waited += 10) {
+        engine.GetProgress(&progress);
+        if (progress.runEnded)
+            break;
+        Sleep(10);
+    }
+    return progress;
+}
+
+void ExpectComplete(const CopyProgress& p, uint32_t files, uint64_t bytes) {
+    EXPECT_NE(p.runEnded, 0u);
+    EXPECT_EQ(p.errors, 0u);
+    EXPECT_EQ(p.filesTotal, files);
+    EXPECT_EQ(p.filesCopied, files);
+    EXPECT_EQ(p.bytesTotal, bytes);
+    EXPECT_EQ(p.bytesDone, bytes);
+}
+
+// Facts of every entry below root, taken before the copy: reading a file
+// afterwards (as the engine and the comparison do) moves its access time.
+using TreeFacts = std::map<std::wstring, FileFacts>;
+TreeFacts Snapshot(const std::wstring& root) {
+    TreeFacts facts;
+    for (const std::wstring& entry : ListTree(root))
+        facts[entry] = Facts(root + L"\\" + entry);
+    return facts;
+}
+
+void ExpectSameFile(const FileFacts& from, const std::wstring& source, const std::wstring& copy) {
+    FileFacts to = Facts(copy);
+    ASSERT_TRUE(to.found) << copy.c_str();
+    EXPECT_EQ(to.size, from.size);
+    if (from.size > 0) {
+        EXPECT_EQ(to.writeTime, from.writeTime);
+        EXPECT_EQ(to.accessTime, from.accessTime);
+        EXPECT_EQ(to.attributes & kKeptAttributes, from.attributes & kKeptAttributes);
+    }
+    EXPECT_TRUE(ReadAll(source) == ReadAll(copy)) << copy.c_str();
+}
+
+void ExpectCopyOf(const std::wstring& source, const TreeFacts& before, const std::wstring& copy) {
+    std::vector<std::wstring> entries;
+    for (const auto& entry : before)
+        entries.push_back(entry.first);
+    ASSERT_EQ(ListTree(copy), entries);
+    for (const auto& entry : before) {
+        if (entry.first.back() != L'\\')
+            ExpectSameFile(entry.second, source + L"\\" + entry.first, copy + L"\\" + entry.first);
+    }
+}
+
+} // namespace
+
+TEST(CopyEngine, CopiesATreeExactlyWithTimesAndAttributes) {
+    TempTree tree;
+    const std::wstring src = tree.Path(L"src"), dst = tree.Path(L"dst");
+    MakeDirs(src + L"\\nested\\empty\\folders");
+    MakeDirs(src + L"\\.cache");
+    MakeDirs(src + L"\\邮件");
+    MakeDirs(dst);
+    const uint64_t sizes[] = {0, 10, 511, 512, 65535, 65536, 1000000, 8388609};
+    uint64_t total = 0;
+    uint32_t files = 0;
+    for (uint64_t size : sizes) {
+        DWORD attributes = size == 511 ? FILE_ATTRIBUTE_READONLY : size == 65535 ? FILE_ATTRIBUTE_HIDDEN : 0;
+        WritePatternFile(src + L"\\f" + std::to_wstring(size), size, uint32_t(size), kBaseTime + files * kHour,
+                         attributes);
+        total += size;
+        ++files;
+    }
+    WritePatternFile(src + L"\\.profile", 1234, 7, kBaseTime + 100 * kHour);
+    WritePatternFile(src + L"\\.cache\\state", 4096, 8, kBaseTime + 101 * kHour);
+    WritePatternFile(src + L"\\邮件\\收件箱.msf", 3000, 9, kBaseTime + 102 * kHour, FILE_ATTRIBUTE_READONLY);
+    total += 1234 + 4096 + 3000;
+    files += 3;
+
+    const TreeFacts before = Snapshot(src);
+    CCopyEngine engine;
+    RecordingObserver observer;
+    engine.SetIoObserver(&observer);
+    CopyProgress progress = RunToEnd(engine, src, dst);
+    ExpectComplete(progress, files, total);
+    ExpectCopyOf(src, before, dst);
+
+    // Unbuffered requests must be sector-aligned in offset, length and
+    // buffer; no request exceeds 8 MiB.
+    int bigFileWrites = 0;
+    for (const auto& entry : observer.Requests()) {
+        const CopyIoRequest& r = entry.request;
+        EXPECT_LE(r.length, 8u << 20);
+        if (r.isWrite && entry.path.find(L"f8388609") != std::wstring::npos)
+            ++bigFileWrites;
+        if (r.isWrite && entry.path.find(L"f10") != std::wstring::npos && entry.path.size() >= 3 &&
+            entry.path.compare(entry.path.size() - 3, 3, L"f10") == 0) {
+            EXPECT_FALSE(r.unbuffered);
+            EXPECT_EQ(r.length, 10u);
+        }
+        if (!r.unbuffered)
+            continue;
+        ASSERT_GE(r.sector, 512u);
+        EXPECT_EQ(r.offset % r.sector, 0u) << entry.path.c_str();
+        EXPECT_EQ(r.length % r.sector, 0u) << entry.path.c_str();
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(r.buffer) % r.sector, 0u) << entry.path.c_str();
+    }
+    EXPECT_GE(bigFileWrites, 2);
+}
+
+TEST(CopyEngine, CopiesPathsLongerThanMaxPath) {
+    TempTree tree;
+    std::wstring deep = tree.Path(L"src");
+    for (int i = 0; i < 3; ++i)
+        deep += L"\\" + std::wstring(100, wchar_t(L'a' + i));
+    MakeDirs(deep);
+    MakeDirs(tree.Path(L"dst"));
+    WritePatternFile(deep + L"\\深处的文件.dat", 70000, 3, kBaseTime);
+    ASSERT_GT(deep.size(), 300u);
+
+    const TreeFacts before = Snapshot(tree.Path(L"src"));
+    CCopyEngine engine;
+    CopyProgress progress = RunToEnd(engine, tree.Path(L"src"), tree.Path(L"dst"));
+    ExpectComplete(progress, 1, 70000);
+    ExpectCopyOf(tree.Path(L"src"), before, tree.Path(L"dst"));
+}
+
+TEST(CopyEngine, OverwritesAReadOnlyCopyAlreadyAtTheDestination) {
+    TempTree tree;
+    MakeDirs(tree.Path(L"src"));
+    MakeDirs(tree.Path(L"dst"));
+    WritePatternFile(tree.Path(L"src\\prefs.js"), 700, 1, kBaseTime);
+    WritePatternFile(tree.Path(L"dst\\prefs.js"), 50, 2, kBaseTime, FILE_ATTRIBUTE_READONLY);
+
+    const TreeFacts before = Snapshot(tree.Path(L"src"));
+    CCopyEngine engine;
+    ExpectComplete(RunToEnd(engine, tree.Path(L"src"), tree.Path(L"dst")), 1, 700);
+    ExpectCopyOf(tree.Path(L"src"), before, tree.Path(L"dst"));
+}
+
+TEST(CopyEngine, NeverCopiesADestinationInsideTheSourceIntoItself) {
+    TempTree tree;
+    MakeDirs(tree.Path(L"src\\Profiles"));
+    WritePatternFile(tree.Path(L"src\\a.txt"), 300, 1, kBaseTime);
+
+    TreeFacts before = Snapshot(tree.Path(L"src"));
+    before.erase(L"Profiles\\");
+    CCopyEngine engine;
+    ExpectComplete(RunToEnd(engine, tree.Path(L"src"), tree.Path(L"src\\Profiles")), 1, 300);
+    ExpectCopyOf(tree.Path(L"src"), before, tree.Path(L"src\\Profiles"));
+
+    // The tree onto itself is refused outright.
+    CopyProgress progress = RunToEnd(engine, tree.Path(L"src"), tree.Path(L"src"));
+    EXPECT_NE(progress.runEnded, 0u);
+    EXPECT_EQ(progress.errors, 1u);
+    EXPECT_EQ(progress.filesCopied, 0u);
+    EXPECT_EQ(ListTree(tree.Path(L"src")), (std::vector<std::wstring>{L"Profiles\\", L"Profiles\\a.txt", L"a.txt"}));
+}
+
+TEST(CopyEngine, RefusesBadJobsWithAnErrorAndAnEndedRun) {
+    TempTree tree;
+    MakeDirs(tree.Path(L"src"));
+    MakeDirs(tree.Path(L"dst"));
+    WritePatternFile(tree.Path(L"src\\a"), 10, 1);
+    WritePatternFile(tree.Path(L"file"), 10, 1);
+    const std::pair<std::wstring, std::wstring> jobs[] = {
+        {tree.Path(L"missing"), tree.Path(L"dst")},
+        {tree.Path(L"src"), tree.Path(L"file")},
+        {tree.Path(L"src"), tree.Path(L"nowhere")},
+    };
+    CCopyEngine engine;
+    for (const auto& job : jobs) {
+        CopyProgress progress = RunToEnd(engine, job.first, job.second);
+        EXPECT_NE(progress.runEnded, 0u);
+        EXPECT_EQ(progress.errors, 1u);
+        EXPECT_EQ(progress.filesTotal, 0u);
+        EXPECT_EQ(progress.bytesTotal, 0u);
+    }
+    EXPECT_EQ(ListTree(tree.Path(L"dst")).size(), 0u);
+}
+
+TEST(CopyEngine, EndsRunsOfNothingAndStartsAFreshRecordForTheNextRun) {
+    TempTree tree;
+    MakeDirs(tree.Path(L"src\\a\\b"));
+    MakeDirs(tree.Path(L"dst"));
+    WritePatternFile(tree.Path(L"single.bin"), 5000, 1, kBaseTime);
+
+    const FileFacts single = Facts(tree.Path(L"single.bin"));
+    CCopyEngine engine;
+    ExpectComplete(RunToEnd(engine, tree.Path(L"src"), tree.Path(L"dst")), 0, 0);
+    EXPECT_EQ(ListTree(tree.Path(L"dst")), (std::vector<std::wstring>{L"a\\", L"a\\b\\"}));
+
+    // A single file goes into the destination under its own name.
+    ExpectComplete(RunToEnd(engine, tree.Path(L"single.bin"), tree.Path(L"dst\\a")), 1, 5000);
+    ExpectSameFile(single, tree.Path(L"single.bin"), tree.Path(L"dst\\a\\single.bin"));
+}
+
+TEST(CopyEngine, ALockedSourceFileStopsTheRunShortOfCompletion) {
+    TempTree tree;
+    MakeDirs(tree.Path(L"src"));
+    MakeDirs(tree.Path(L"dst"));
+    for (int i = 0; i < 4; ++i)
+        WritePatternFile(tree.Path(L"src\\f" + std::to_wstring(i)), 20000, i, kBaseTime);
+    HANDLE lock = CreateFileW(Long(tree.Path(L"src\\f2")).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+
+    const TreeFacts before = Snapshot(tree.Path(L"src"));
+    CCopyEngine engine;
+    CopyProgress progress = RunToEnd(engine, tree.Path(L"src"), tree.Path(L"dst"));
+    CloseHandle(lock);
+    EXPECT_NE(progress.runEnded, 0u);
+    EXPECT_GE(progress.errors, 1u);
+    EXPECT_EQ(progress.bytesTotal, 80000u);
+    EXPECT_LT(progress.bytesDone, progress.bytesTotal);
+    EXPECT_EQ(progress.bytesDone, progress.filesCopied * 20000ull);
+    for (const std::wstring& name : ListTree(tree.Path(L"dst")))
+        ExpectSameFile(before.at(name), tree.Path(L"src\\" + name), tree.Path(L"dst\\" + name));
+}
+
+TEST(CopyEngine, AFileThatFailsAfterBeingCountedTakesItsBytesBack) {
+    TempTree tree;
+    MakeDirs(tree.Path(L"src"));
+    MakeDirs(tree.Path(L"dst"));
+    WritePatternFile(tree.Path(L"src\\big"), 9000000, 1, kBaseTime);
+    WritePatternFile(tree.Path(L"src\\small"), 3000, 2, kBaseTime);
+    WritePatternFile(tree.Path(L"src\\unreadable"), 100000, 3, kBaseTime);
+
+    const TreeFacts before = Snapshot(tree.Path(L"src"));
+    CCopyEngine engine;
+    RecordingObserver observer;
+    observer.failWith = [](const CopyIoRequest& r) -> uint32_t {
+        std::wstring path = r.path;
+        if (r.isWrite && path.find(L"big") != std::wstring::npos && r.offset > 0)
+            return ERROR_WRITE_FAULT; // the second chunk, after 8 MiB were counted
+        if (!r.isWrite && path.find(L"unreadable") != std::wstring::npos)
+            return ERROR_CRC;
+        return 0;
+    };
+    engine.SetIoObserver(&observer);
+    CopyProgress progress = RunToEnd(engine, tree.Path(L"src"), tree.Path(L"dst"));
+    EXPECT_NE(progress.runEnded, 0u);
+    EXPECT_EQ(progress.filesTotal, 3u);
+    EXPECT_EQ(progress.filesCopied, 1u);
+    EXPECT_GE(progress.errors, 2u);
+    EXPECT_EQ(progress.bytesDone, 3000u);
+    ExpectSameFile(before.at(L"small"), tree.Path(L"src\\small"), tree.Path(L"dst\\small"));
+}
+
+TEST(CopyEngine, ShrinksRequestsWhenTheSystemRunsShortOfResources) {
+    TempTree tree;
+    MakeDirs(tree.Path(L"src"));
+    MakeDirs(tree.Path(L"dst"));
+    WritePatternFile(tree.Path(L"src\\big"), 20000000, 1, kBaseTime);
+
+    const TreeFacts before = Snapshot(tree.Path(L"src"));
+    CCopyEngine engine;
+    RecordingObserver observer;
+    observer.failWith = [](const CopyIoRequest& r) -> uint32_t {
+        return r.length > 6u * 1024 * 1024 ? ERROR_NO_SYSTEM_RESOURCES : 0;
+    };
+    engine.SetIoObserver(&observer);
+    ExpectComplete(RunToEnd(engine, tree.Path(L"src"), tree.Path(L"dst")), 1, 20000000);
+    ExpectCopyOf(tree.Path(L"src"), before, tree.Path(L"dst"));
+    bool sawRead = false, sawWrite = false;
+    for (const auto& entry : observer.Requests()) {
+        if (entry.request.length == 6u * 1024 * 1024)
+            (entry.request.isWrite ? sawWrite : sawRead) = true;
+    }
+    EXPECT_TRUE(sawRead);
+    EXPECT_TRUE(sawWrite);
+}

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# copytree's command line: the summary line and the exit codes 0, 1 and 2.
+set -euo pipefail
+build="$1"
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/../../tools/wine-env"
+ostra_prepare_prefix
+copytree="$build/bin/copytree.exe"
+work=$(mktemp -d "$build/copytree-cli.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*"; exit 1; }
+
+mkdir -p "$work/src/子目录/empty" "$work/dst"
+head -c 70001 /dev/urandom > "$work/src/子目录/数据.bin"
+printf 'x' > "$work/src/.dotfile"
+win() { winepath -w "$1" 2>/dev/null; }
+
+out=$(wine "$copytree" "$(win "$work/src")" "$(win "$work/dst")" 2>/dev/null) && rc=0 || rc=$?
+out=${out//$'\r'/}
+echo "$out"
+[ "$rc" = 0 ] || fail "complete copy exited $rc"
+echo "$out" | grep -Eq '^files_total=2 files_copied=2 errors=0 bytes_total=70002 bytes_done=70002 seconds=[0-9.]+$' ||
+  fail "summary line: $out"
+diff -r "$work/src" "$work/dst" || fail "copy differs"
+
+out=$(wine "$copytree" "$(win "$work/missing")" "$(win "$work/dst")" 2>/dev/null) && rc=0 || rc=$?
+[ "$rc" = 1 ] || fail "missing source exited $rc"
+echo "$out" | grep -q 'errors=1' || fail "missing source summary: $out"
+
+wine "$copytree" only-one-argument >/dev/null 2>"$work/usage" && rc=0 || rc=$?
+[ "$rc" = 2 ] || fail "bad usage exited $rc"
+grep -q usage "$work/usage" || fail "no usage message"
+echo PASS
