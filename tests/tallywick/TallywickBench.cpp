@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 using EventTwin = wchar_t*(__cdecl*)(const wchar_t*, const wchar_t*, int, int, const wchar_t*, const wchar_t*);
 
@@ -16,7 +17,9 @@ int main(int argc, char** argv) {
     std::wstring dir(path);
     dir = dir.substr(0, dir.find_last_of(L"\\/"));
     HMODULE module = LoadLibraryW((dir + L"\\..\\bin\\Tallywick.dll").c_str());
-    auto twin = module ? reinterpret_cast<EventTwin>(GetProcAddress(module, "DLLGetOneEventStatistics")) : nullptr;
+    auto twin = module ? reinterpret_cast<EventTwin>(
+                             reinterpret_cast<void (*)()>(GetProcAddress(module, "DLLGetOneEventStatistics")))
+                       : nullptr;
     if (!twin) {
         std::printf("Tallywick.dll not found\n");
         return 1;
