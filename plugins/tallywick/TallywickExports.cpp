@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cwchar>
+#include <memory>
 
 using namespace Tallywick;
 
@@ -66,19 +67,19 @@ __declspec(dllexport) wchar_t* DLLGetOneEventStatistics(const wchar_t* uuid, con
 __declspec(dllexport) void NSISGetOneEventStatistics(HWND hwndParent, int string_size, wchar_t* variables,
                                                      stack_t** stacktop, extra_parameters* extra) {
     EnterPluginFrame(string_size, variables, stacktop, extra);
-    std::wstring uuid = PopText();
-    std::wstring eventId = PopText();
-    int cid = PopInt();
-    int protocol = PopInt();
-    std::wstring ver = PopText();
-    std::wstring p = PopText();
-
-    wchar_t* payload = DLLGetOneEventStatistics(uuid.c_str(), eventId.c_str(), cid, protocol, ver.c_str(), p.c_str());
     try {
-        PushResult(payload ? payload : L"");
+        std::wstring uuid = PopText();
+        std::wstring eventId = PopText();
+        int cid = PopInt();
+        int protocol = PopInt();
+        std::wstring ver = PopText();
+        std::wstring p = PopText();
+        std::unique_ptr<wchar_t[]> payload(
+            DLLGetOneEventStatistics(uuid.c_str(), eventId.c_str(), cid, protocol, ver.c_str(), p.c_str()));
+        PushResult(payload ? payload.get() : L"");
     } catch (...) {
+        PushString(L"");
     }
-    delete[] payload;
 }
 
 __declspec(dllexport) void NSISGetUnInstallStatistics(HWND hwndParent, int string_size, wchar_t* variables,
