@@ -728,6 +728,7 @@ bool CCopyEngine::WriteOneFile() {
         file.reset(CreateFileW(destination, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, flags, nullptr));
     }
     int64_t counted = 0;
+    int64_t heldBack = 0;
     bool pending = false;
     auto fail = [&]() {
         AddProgress(-counted);
@@ -759,12 +760,20 @@ bool CCopyEngine::WriteOneFile() {
         uint32_t written = 0;
         if (!WritePieces(file.get(), offset, chunk->data, length, mode.unbuffered, &written) || written < length)
             return fail();
-        AddProgress(written);
-        counted += written;
+        // Only file bytes count, never sector padding; and the last chunk's
+        // bytes count once the file is complete, so that bytes done equal to
+        // bytes total means every file is in place.
+        int64_t net = std::min<int64_t>(length, remaining);
         wroteAny = true;
         offset += length;
         remaining -= length;
-        if (remaining <= 0 || stop_)
+        if (remaining <= 0) {
+            heldBack = net;
+            break;
+        }
+        AddProgress(net);
+        counted += net;
+        if (stop_)
             break;
         if (!TakeNextChunk())
             return fail();
@@ -777,10 +786,7 @@ bool CCopyEngine::WriteOneFile() {
         return fail();
 
     if (mode.trim && wroteAny) {
-        // Take the sector padding back off and cut it from the file through a
-        // buffered handle.
-        AddProgress(remaining);
-        counted += remaining;
+        // Cut the sector padding off through a buffered handle.
         file.reset();
         DWORD bufferedFlags = flags & ~DWORD(FILE_FLAG_NO_BUFFERING);
         for (int attempt = 0; attempt < 10 && !stop_; ++attempt) {
@@ -801,7 +807,9 @@ bool CCopyEngine::WriteOneFile() {
         SetFileTime(file.get(), &record.creationTime, &record.lastAccessTime, &record.lastWriteTime);
         SetFileAttributesW(destination, record.attributes);
     }
+    file.reset();
     progress_.filesCopied.fetch_add(1);
+    AddProgress(heldBack);
     return false;
 }
 

@@ -312,3 +312,33 @@ TEST(CopyEngine, ShrinksRequestsWhenTheSystemRunsShortOfResources) {
     EXPECT_TRUE(sawRead);
     EXPECT_TRUE(sawWrite);
 }
+
+// The owner takes bytes done equal to bytes total as the end of the copy, so
+// that must never be seen before the file is in place with its exact size and
+// times, and bytes done must never run past the total (sector padding).
+TEST(CopyEngine, ProgressNeverRunsAheadOfTheFilesInPlace) {
+    TempTree tree;
+    MakeDirs(tree.Path(L"src"));
+    WritePatternFile(tree.Path(L"src\\inbox"), 1000000, 1, kBaseTime);
+    const FileFacts source = Facts(tree.Path(L"src\\inbox"));
+    CCopyEngine engine;
+    for (int run = 0; run < 10; ++run) {
+        std::wstring dst = tree.Path(L"dst" + std::to_wstring(run));
+        MakeDirs(dst);
+        engine.AddJob(tree.Path(L"src").c_str(), dst.c_str());
+        CopyProgress progress = {};
+        bool checkedAtFull = false;
+        do {
+            engine.GetProgress(&progress);
+            ASSERT_LE(progress.bytesDone, progress.bytesTotal);
+            if (progress.bytesDone == progress.bytesTotal && progress.bytesTotal > 0 && !checkedAtFull) {
+                FileFacts copy = Facts(dst + L"\\inbox");
+                EXPECT_EQ(copy.size, source.size);
+                EXPECT_EQ(copy.writeTime, source.writeTime);
+                checkedAtFull = true;
+            }
+        } while (!progress.runEnded);
+        EXPECT_TRUE(checkedAtFull);
+        EXPECT_EQ(progress.errors, 0u);
+    }
+}
