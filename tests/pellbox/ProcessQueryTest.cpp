@@ -22,46 +22,6 @@ const std::vector<ProcessEntry> kSnapshot = {
 };
 constexpr uint32_t kOwnId = 200;
 
-// A command interpreter that waits on its input until the test ends.
-class HelperProcess {
-public:
-    HelperProcess() {
-        SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-        HANDLE childInput = nullptr;
-        CreatePipe(&childInput, &input_, &inherit, 0);
-        SetHandleInformation(input_, HANDLE_FLAG_INHERIT, 0);
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdInput = childInput;
-        startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
-        startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-        wchar_t system[MAX_PATH] = {};
-        GetSystemDirectoryW(system, MAX_PATH);
-        path = std::wstring(system) + L"\\cmd.exe";
-        std::wstring commandLine = L"\"" + path + L"\" /q /k";
-        started = CreateProcessW(path.c_str(), &commandLine[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                                 nullptr, &startup, &info_) != FALSE;
-        CloseHandle(childInput);
-        Sleep(300);
-    }
-    ~HelperProcess() {
-        if (started) {
-            TerminateProcess(info_.hProcess, 0);
-            WaitForSingleObject(info_.hProcess, 5000);
-            CloseHandle(info_.hProcess);
-            CloseHandle(info_.hThread);
-        }
-        CloseHandle(input_);
-    }
-    std::wstring path;
-    bool started = false;
-
-private:
-    HANDLE input_ = nullptr;
-    PROCESS_INFORMATION info_ = {};
-};
-
 } // namespace
 
 TEST(ProcessMatch, CaseFoldsOnlyAsciiLetters) {
@@ -117,29 +77,6 @@ TEST(ProcessMatch, ParentNameNeedsBothEntries) {
     EXPECT_EQ(ParentProcessName(kSnapshot, 400), L"");  // parent gone
     EXPECT_EQ(ParentProcessName(kSnapshot, 4242), L""); // caller not listed
     EXPECT_EQ(FindProcessEntry(kSnapshot, 4242).id, kNoProcessId);
-}
-
-TEST(ProcessQueries, RunningProcessesOfThisMachine) {
-    EXPECT_EQ(IsProcessRunningByFileName(L"SERVICES.EXE"), 1);
-    EXPECT_EQ(IsProcessRunningByFileName(L"no-such-program.exe"), 0);
-
-    wchar_t own[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, own, MAX_PATH);
-    EXPECT_EQ(IsProcessRunningByFilePath(own), 0); // never the caller itself
-    std::wstring ownName = own;
-    ownName = ownName.substr(ownName.find_last_of(L'\\') + 1);
-    EXPECT_EQ(IsProcessRunningByFileName(ownName), 0);
-
-    HelperProcess helper;
-    ASSERT_TRUE(helper.started);
-    std::wstring upper = helper.path;
-    CharUpperW(&upper[0]);
-    EXPECT_EQ(IsProcessRunningByFilePath(upper), 1);
-    EXPECT_EQ(CallWithArgument(&NSISIsProcessRunningByFilePath, helper.path), L"1");
-    EXPECT_EQ(CallWithArgument(&NSISIsProcessRunningByFileName, L"CMD.exe"), L"1");
-    EXPECT_EQ(IsProcessRunningByFilePath(helper.path + L"x"), 0);
-
-    EXPECT_TRUE(IsWow64() == 0 || IsWow64() == 1);
 }
 
 TEST(ProcessQueries, DirectoryQueryFindsLockedProgramFiles) {
