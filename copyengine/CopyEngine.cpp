@@ -191,6 +191,9 @@ void CCopyEngine::ResetProgress() {
 void CCopyEngine::GetProgress(CopyProgress* progress) const {
     if (!progress)
         return;
+    // Read first: the job thread sets it after every other figure is final,
+    // so a copy that shows the run ended also shows its final figures.
+    progress->runEnded = progress_.runEnded.load();
     progress->filesTotal = progress_.filesTotal.load();
     progress->filesCopied = progress_.filesCopied.load();
     progress->errors = progress_.errors.load();
@@ -205,7 +208,6 @@ void CCopyEngine::GetProgress(CopyProgress* progress) const {
     progress->currentFileDone = progress_.currentFileDone.load();
     progress->currentSourcePath = currentSource_;
     progress->currentDestinationPath = currentDestination_;
-    progress->runEnded = progress_.runEnded.load();
 }
 
 void CCopyEngine::CountError() {
@@ -468,7 +470,7 @@ void CCopyEngine::GateWakeAll() {
 void CCopyEngine::RunReader() {
     CopyJob* job = currentJob_;
     if (job->isDirectory) {
-        WalkTree(job->source, job->destination);
+        WalkTree(job->source, job->destination, 0);
     } else {
         const wchar_t* name = wcsrchr(job->source, L'\\');
         if (FillFileRecord(job->source, name ? name + 1 : job->source)) {
@@ -488,7 +490,9 @@ void CCopyEngine::RunReader() {
     SetEvent(gate_.readerFinished);
 }
 
-bool CCopyEngine::WalkTree(const wchar_t* source, const wchar_t* destination) {
+bool CCopyEngine::WalkTree(const wchar_t* source, const wchar_t* destination, int depth) {
+    if (depth > kMaxTreeDepth)
+        return false;
     std::unique_ptr<wchar_t[]> sourcePath(new (std::nothrow) wchar_t[kCopyPathCapacity]);
     std::unique_ptr<wchar_t[]> destinationPath(new (std::nothrow) wchar_t[kCopyPathCapacity]);
     if (!sourcePath || !destinationPath || !JoinPath(sourcePath.get(), kCopyPathCapacity, source, L"*.*"))
@@ -516,13 +520,17 @@ bool CCopyEngine::WalkTree(const wchar_t* source, const wchar_t* destination) {
                 continue;
             }
             CreateDirectoryW(destinationPath.get(), nullptr);
-            if (!WalkTree(sourcePath.get(), destinationPath.get())) {
+            if (!WalkTree(sourcePath.get(), destinationPath.get(), depth + 1)) {
                 result = false;
                 break;
             }
         } else {
-            if (!FillFileRecord(sourcePath.get(), name))
-                break;
+            if (!FillFileRecord(sourcePath.get(), name)) {
+                // Gone since it was counted: it cannot be copied, the
+                // directory's other entries still can.
+                CountError();
+                continue;
+            }
             if (!JoinPath(currentDestination_, kCopyPathCapacity, destination, name)) {
                 CountError();
                 continue;

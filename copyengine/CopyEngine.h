@@ -68,7 +68,8 @@ public:
     // the error count and, when no run is going, ends at once (runEnded set).
     int AddJob(const wchar_t* source, const wchar_t* destination);
 
-    // Copies the progress record without taking any lock.
+    // Copies the progress record without taking any lock. When the copy shows
+    // runEnded, its other figures are the run's final ones.
     void GetProgress(CopyProgress* progress) const;
 
     // Diagnostics: every read and write request is shown to the observer.
@@ -124,7 +125,7 @@ private:
     void RunJobs();
     void EndRun();
     void RunReader();
-    bool WalkTree(const wchar_t* source, const wchar_t* destination);
+    bool WalkTree(const wchar_t* source, const wchar_t* destination, int depth);
     bool FillFileRecord(const wchar_t* path, const wchar_t* name);
     bool CopyOneFile(const wchar_t* source, const wchar_t* destination);
     void ReadFileIntoChunks(HANDLE file, const wchar_t* destination);

@@ -83,9 +83,9 @@ static bool IsSamePath(const wchar_t* a, const wchar_t* b) {
     return CompareStringOrdinal(a, -1, b, -1, TRUE) == CSTR_EQUAL;
 }
 
-int CountTree(const wchar_t* directory, uint64_t* bytes, uint32_t* files, const std::atomic<uint32_t>* cancel,
-              const wchar_t* excluded) {
-    if (!directory || !bytes || !files)
+static int CountTreeAt(const wchar_t* directory, uint64_t* bytes, uint32_t* files, const std::atomic<uint32_t>* cancel,
+                       const wchar_t* excluded, int depth) {
+    if (depth > kMaxTreeDepth)
         return 0;
     std::unique_ptr<wchar_t[]> path(new (std::nothrow) wchar_t[kCopyPathCapacity]);
     if (!path || !JoinPath(path.get(), kCopyPathCapacity, directory, L"*.*"))
@@ -106,7 +106,7 @@ int CountTree(const wchar_t* directory, uint64_t* bytes, uint32_t* files, const 
             }
             if (excluded && IsSamePath(path.get(), excluded))
                 continue;
-            result = CountTree(path.get(), bytes, files, cancel, excluded);
+            result = CountTreeAt(path.get(), bytes, files, cancel, excluded, depth + 1);
             if (!result)
                 break;
         } else {
@@ -115,4 +115,11 @@ int CountTree(const wchar_t* directory, uint64_t* bytes, uint32_t* files, const 
         }
     } while ((!cancel || cancel->load() == 0) && FindNextFileW(find.get(), &data));
     return result;
+}
+
+int CountTree(const wchar_t* directory, uint64_t* bytes, uint32_t* files, const std::atomic<uint32_t>* cancel,
+              const wchar_t* excluded) {
+    if (!directory || !bytes || !files)
+        return 0;
+    return CountTreeAt(directory, bytes, files, cancel, excluded, 0);
 }

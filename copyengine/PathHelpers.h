@@ -10,6 +10,10 @@
 // Capacity, in UTF-16 units with the terminator, of every path buffer the
 // engine composes paths in.
 constexpr size_t kCopyPathCapacity = 33028;
+// Deepest folder nesting the tree walks follow. Far beyond any real tree; it
+// stops a directory link that points back up from recursing until the stack
+// runs out.
+constexpr int kMaxTreeDepth = 256;
 // Capacity of a volume root buffer.
 constexpr size_t kVolumeRootCapacity = 130;
 
@@ -51,7 +55,8 @@ bool IsSameOrInsidePath(const wchar_t* path, const wchar_t* dir);
 // Adds the bytes and files below directory to *bytes and *files, walking
 // subdirectories. The subtree at `excluded` (a full path written like
 // directory), when given, is left out. Stops early when *cancel becomes
-// non-zero. Returns 1, or 0 when a directory cannot be enumerated or its path
-// does not fit; the totals then hold what was counted before.
+// non-zero. Returns 1, or 0 when a directory cannot be enumerated, its path
+// does not fit or it lies deeper than kMaxTreeDepth; the totals then hold what
+// was counted before.
 int CountTree(const wchar_t* directory, uint64_t* bytes, uint32_t* files, const std::atomic<uint32_t>* cancel,
               const wchar_t* excluded = nullptr);

@@ -27,6 +27,15 @@ out=$(wine "$copytree" "$(win "$work/missing")" "$(win "$work/dst")" 2>/dev/null
 [ "$rc" = 1 ] || fail "missing source exited $rc"
 echo "$out" | grep -q 'errors=1' || fail "missing source summary: $out"
 
+# A directory link pointing back up must not recurse until the stack runs out.
+mkdir -p "$work/loop/sub" "$work/loop-dst"
+printf 'y' > "$work/loop/sub/f"
+ln -s .. "$work/loop/sub/up"
+out=$(timeout 120 wine "$copytree" "$(win "$work/loop")" "$(win "$work/loop-dst")" 2>/dev/null) && rc=0 || rc=$?
+out=${out//$'\r'/}
+[ "$rc" = 1 ] || fail "looping tree exited $rc: $out"
+echo "$out" | grep -q 'errors=1' || fail "looping tree summary: $out"
+
 wine "$copytree" only-one-argument >/dev/null 2>"$work/usage" && rc=0 || rc=$?
 [ "$rc" = 2 ] || fail "bad usage exited $rc"
 grep -q usage "$work/usage" || fail "no usage message"
