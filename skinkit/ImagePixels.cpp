@@ -1,6 +1,7 @@
 #include "ImagePixels.h"
 
 #include <climits>
+#include <cstring>
 
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_NO_STDIO
@@ -18,6 +19,26 @@ struct StbPixels {
             stbi_image_free(data);
     }
 };
+
+// The PNG decoder grows its compressed-data buffer by each chunk's declared
+// length before reading it, so a few hundred bytes could make it ask for
+// gigabytes. Chunks that claim more bytes than the file holds are refused here.
+bool PngChunksFit(const uint8_t* data, size_t size) {
+    static const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (size < sizeof(kSignature) || std::memcmp(data, kSignature, sizeof(kSignature)) != 0)
+        return true; // not a PNG
+    size_t pos = sizeof(kSignature);
+    while (size - pos >= 12) {
+        uint32_t length =
+            (static_cast<uint32_t>(data[pos]) << 24) | (data[pos + 1] << 16) | (data[pos + 2] << 8) | data[pos + 3];
+        if (length > size - pos - 12)
+            return false;
+        if (std::memcmp(data + pos + 4, "IEND", 4) == 0)
+            return true;
+        pos += 12 + static_cast<size_t>(length);
+    }
+    return false;
+}
 
 } // namespace
 
@@ -48,6 +69,8 @@ bool DecodeImagePixels(const void* data, size_t size, uint32_t mask, DecodedImag
         return false;
     const stbi_uc* bytes = static_cast<const stbi_uc*>(data);
     int length = static_cast<int>(size);
+    if (!PngChunksFit(bytes, size))
+        return false;
     int width = 0, height = 0, components = 0;
     // Check the header's dimensions before the decoder allocates anything.
     if (!stbi_info_from_memory(bytes, length, &width, &height, &components))

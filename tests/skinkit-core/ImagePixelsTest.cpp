@@ -152,6 +152,10 @@ TEST(ImagePixels, RefusesUndecodableAndAbsurdImages) {
         huge[at + 3] = 0x10;
     }
     EXPECT_FALSE(DecodeImagePixels(huge.data(), huge.size(), 0, image));
+
+    std::vector<uint8_t> bloated = png;
+    bloated[33] = 0x7F; // the data chunk claims almost 2 GB
+    EXPECT_FALSE(DecodeImagePixels(bloated.data(), bloated.size(), 0, image));
     EXPECT_EQ(0, image.width);
     EXPECT_TRUE(image.pixels.empty());
 }
