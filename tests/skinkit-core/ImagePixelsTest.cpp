@@ -117,22 +117,6 @@ TEST(ImagePixels, DecodesPngTopDownWithPremultipliedAlpha) {
     EXPECT_EQ(0xFFFFFFFFu, image.pixels[3]);
 }
 
-TEST(ImagePixels, MagentaBitmapBackgroundBecomesTransparentWithMask) {
-    std::vector<uint8_t> rgb = {255, 0, 255, 10, 20, 30, 255, 0, 255};
-    std::vector<uint8_t> bmp = MakeBmp(3, 1, rgb);
-    DecodedImage plain;
-    ASSERT_TRUE(DecodeImagePixels(bmp.data(), bmp.size(), 0, plain));
-    EXPECT_FALSE(plain.hasTransparency);
-    EXPECT_EQ(0xFFFF00FFu, plain.pixels[0]);
-
-    DecodedImage masked;
-    ASSERT_TRUE(DecodeImagePixels(bmp.data(), bmp.size(), 0xFFFF00FF, masked));
-    EXPECT_TRUE(masked.hasTransparency);
-    EXPECT_EQ(0u, masked.pixels[0]);
-    EXPECT_EQ(0xFF0A141Eu, masked.pixels[1]);
-    EXPECT_EQ(0u, masked.pixels[2]);
-}
-
 TEST(ImagePixels, RefusesUndecodableAndAbsurdImages) {
     DecodedImage image;
     std::vector<uint8_t> text = Bytes("not an image");
