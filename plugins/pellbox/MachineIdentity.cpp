@@ -1,6 +1,7 @@
 #include "MachineIdentity.h"
 
 #include "DiskIdentityFormat.h"
+#include "DriveIdentification.h"
 #include "MacAddressFormat.h"
 #include "PluginFrame.h"
 #include "UniqueHandle.h"
@@ -64,26 +65,37 @@ private:
     bool initialized_;
 };
 
-bool QuerySmartVersion(HANDLE drive, uint32_t& capabilities) {
-    uint8_t reply[kVersionReplySize] = {};
-    DWORD returned = 0;
-    if (!DeviceIoControl(drive, kSmartGetVersion, nullptr, 0, reply, sizeof reply, &returned, nullptr))
-        return false;
-    capabilities = SmartCapabilities(reply);
-    return true;
-}
+// The disk driver behind SmartDevice: a physical drive, or the old SMART driver.
+class DiskDriverDevice : public SmartDevice {
+public:
+    explicit DiskDriverDevice(bool smartDriver) : smartDriver_(smartDriver) {}
 
-bool IdentifyDrive(HANDLE drive, int number, std::string& text) {
-    uint8_t request[kIdentifyRequestSize] = {};
-    uint8_t reply[kIdentifyReplySize] = {};
-    BuildIdentifyRequest(request, number);
-    DWORD returned = 0;
-    if (!DeviceIoControl(drive, kSmartReceiveDriveData, request, sizeof request, reply, sizeof reply, &returned,
-                         nullptr))
-        return false;
-    text = FormatIdentifyReply(reply, sizeof reply);
-    return true;
-}
+    bool Open(int drive) override {
+        if (smartDriver_) {
+            handle_.reset(CreateFileA("\\\\.\\Smartvsd", 0, 0, nullptr, CREATE_NEW, 0, nullptr));
+        } else {
+            char name[32] = {};
+            std::snprintf(name, sizeof name, "\\\\.\\PhysicalDrive%d", drive);
+            handle_.reset(CreateFileA(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, 0, nullptr));
+        }
+        return handle_.valid();
+    }
+    bool GetVersion(uint8_t* versionReply) override {
+        DWORD returned = 0;
+        return DeviceIoControl(handle_.get(), kSmartGetVersion, nullptr, 0, versionReply, kVersionReplySize, &returned,
+                               nullptr) != FALSE;
+    }
+    bool ReceiveDriveData(const uint8_t* request, uint8_t* reply) override {
+        DWORD returned = 0;
+        return DeviceIoControl(handle_.get(), kSmartReceiveDriveData, const_cast<uint8_t*>(request),
+                               kIdentifyRequestSize, reply, kIdentifyReplySize, &returned, nullptr) != FALSE;
+    }
+
+private:
+    bool smartDriver_;
+    Ostra::UniqueFile handle_;
+};
 
 std::string ReadWmiText(IWbemClassObject* object, const wchar_t* name) {
     VARIANT value;
@@ -202,37 +214,13 @@ std::string ReadDiskIdentity() {
 }
 
 bool IdentifyByPhysicalDrive(std::string& text) {
-    for (int number = 0; number < 4; ++number) {
-        char name[32] = {};
-        std::snprintf(name, sizeof name, "\\\\.\\PhysicalDrive%d", number);
-        Ostra::UniqueFile drive(CreateFileA(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                            nullptr, OPEN_EXISTING, 0, nullptr));
-        if (!drive)
-            continue;
-        uint32_t capabilities = 0;
-        if (!QuerySmartVersion(drive.get(), capabilities))
-            continue;
-        if ((capabilities & kCapabilityAtaIdentify) == 0)
-            return false;
-        if (IsDriveSkipped(capabilities, number))
-            continue;
-        return IdentifyDrive(drive.get(), number, text);
-    }
-    return false;
+    DiskDriverDevice drives(false);
+    return IdentifyFromPhysicalDrives(drives, text);
 }
 
 bool IdentifyBySmartDriver(std::string& text) {
-    Ostra::UniqueFile driver(CreateFileA("\\\\.\\Smartvsd", 0, 0, nullptr, CREATE_NEW, 0, nullptr));
-    if (!driver)
-        return false;
-    uint32_t capabilities = 0;
-    if (!QuerySmartVersion(driver.get(), capabilities) || (capabilities & kCapabilityAtaIdentify) == 0)
-        return false;
-    for (int number = 0; number < 4; ++number) {
-        if (!IsDriveSkipped(capabilities, number))
-            return IdentifyDrive(driver.get(), number, text);
-    }
-    return false;
+    DiskDriverDevice driver(true);
+    return IdentifyFromSmartDriver(driver, text);
 }
 
 std::string IdentifyByWmi(DiskIdentityCache& cache, DiskQueryFunction query, DWORD waitMs) {

@@ -1,4 +1,5 @@
 #include "DiskIdentityFormat.h"
+#include "DriveIdentification.h"
 #include "MachineIdentity.h"
 
 #include <gtest/gtest.h>
@@ -6,6 +7,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -63,6 +65,87 @@ TEST(DiskIdentity, IdentifyRequestAndDriveSelection) {
     EXPECT_FALSE(IsDriveSkipped(capabilities, 1));
     EXPECT_TRUE(IsDriveSkipped(0x02, 3));
     EXPECT_FALSE(IsDriveSkipped(0x02, 2));
+}
+
+namespace {
+
+// Drives 0-3 answering as configured; records what the walk asked.
+class FakeDrives : public SmartDevice {
+public:
+    bool opens[4] = {true, true, true, true};
+    bool answersVersion[4] = {true, true, true, true};
+    uint32_t capabilities[4] = {1, 1, 1, 1};
+    bool answersIdentify = true;
+    std::vector<int> opened;
+    std::vector<int> identified; // drive numbers found in the requests
+
+    bool Open(int drive) override {
+        opened.push_back(drive);
+        current_ = drive;
+        return opens[drive];
+    }
+    bool GetVersion(uint8_t* reply) override {
+        std::memset(reply, 0, kVersionReplySize);
+        std::memcpy(reply + 4, &capabilities[current_], 4);
+        return answersVersion[current_];
+    }
+    bool ReceiveDriveData(const uint8_t* request, uint8_t* reply) override {
+        identified.push_back(request[12]);
+        EXPECT_EQ(request[9], request[12] & 1 ? 0xB0 : 0xA0);
+        std::memset(reply, 0, kIdentifyReplySize);
+        PutAtaString(reply, 27, 40, "MDL");
+        PutAtaString(reply, 23, 8, "FW");
+        PutAtaString(reply, 10, 20, "SERIAL");
+        return answersIdentify;
+    }
+
+private:
+    int current_ = 0;
+};
+
+} // namespace
+
+TEST(DiskIdentity, PhysicalDriveWalk) {
+    FakeDrives skipFirst;
+    skipFirst.capabilities[0] = 0x11; // IDENTIFY supported, drive 0 skipped
+    std::string text;
+    EXPECT_TRUE(IdentifyFromPhysicalDrives(skipFirst, text));
+    EXPECT_EQ(skipFirst.identified, std::vector<int>{1});
+    EXPECT_EQ(text, "MDL FW  SERIAL              ");
+
+    // Unopenable and silent drives are passed over; one without IDENTIFY support ends the walk.
+    FakeDrives stop;
+    stop.opens[0] = false;
+    stop.answersVersion[1] = false;
+    stop.capabilities[2] = 0x10;
+    text = "unchanged";
+    EXPECT_FALSE(IdentifyFromPhysicalDrives(stop, text));
+    EXPECT_EQ(stop.opened, (std::vector<int>{0, 1, 2}));
+    EXPECT_TRUE(stop.identified.empty());
+    EXPECT_EQ(text, "unchanged");
+
+    FakeDrives refuses;
+    refuses.answersIdentify = false;
+    EXPECT_FALSE(IdentifyFromPhysicalDrives(refuses, text));
+    EXPECT_EQ(refuses.opened, std::vector<int>{0});
+    EXPECT_EQ(text, "unchanged");
+}
+
+TEST(DiskIdentity, SmartDriverAsksFirstDriveNotSkipped) {
+    FakeDrives driver;
+    driver.capabilities[0] = 0x1 | 0x10 | 0x08;
+    std::string text;
+    EXPECT_TRUE(IdentifyFromSmartDriver(driver, text));
+    EXPECT_EQ(driver.opened, std::vector<int>{0});
+    EXPECT_EQ(driver.identified, std::vector<int>{2});
+
+    FakeDrives allSkipped;
+    allSkipped.capabilities[0] = 0x1F;
+    EXPECT_FALSE(IdentifyFromSmartDriver(allSkipped, text));
+    FakeDrives noIdentify;
+    noIdentify.capabilities[0] = 0x10;
+    EXPECT_FALSE(IdentifyFromSmartDriver(noIdentify, text));
+    EXPECT_TRUE(noIdentify.identified.empty());
 }
 
 TEST(DiskIdentity, WmiTextPadsFieldsToFixedOffsets) {
