@@ -57,7 +57,7 @@ const wchar_t* ReadWholeFile(const std::wstring& path, std::vector<uint8_t>& byt
     return ReadFileLimited(path, kMaxSkinFileSize, bytes);
 }
 
-bool ToArchiveName(const wchar_t* name, std::string& out) {
+bool ToArchiveName(const wchar_t* name, std::string& out, UINT codePage) {
     out.clear();
     if (!name || *name == 0)
         return false;
@@ -67,11 +67,14 @@ bool ToArchiveName(const wchar_t* name, std::string& out) {
     for (wchar_t& c : wide)
         if (c == L'\\')
             c = L'/';
-    int needed = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    if (needed <= 1 || static_cast<size_t>(needed - 1) > kMaxZipNameLength)
+    // A name with characters the code page lacks cannot name any entry.
+    BOOL usedDefault = FALSE;
+    BOOL* usedDefaultOut = codePage == CP_UTF8 ? nullptr : &usedDefault;
+    int needed = WideCharToMultiByte(codePage, 0, wide.c_str(), -1, nullptr, 0, nullptr, usedDefaultOut);
+    if (needed <= 1 || static_cast<size_t>(needed - 1) > kMaxZipNameLength || usedDefault)
         return false;
     char buffer[kMaxZipNameLength + 1];
-    if (WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, buffer, sizeof(buffer), nullptr, nullptr) != needed)
+    if (WideCharToMultiByte(codePage, 0, wide.c_str(), -1, buffer, sizeof(buffer), nullptr, nullptr) != needed)
         return false;
     out.assign(buffer, static_cast<size_t>(needed - 1));
     return true;
@@ -121,9 +124,13 @@ const wchar_t* CSkinStore::ReadArchiveEntry(const wchar_t* name, std::vector<uin
         zip = &target;
     }
     std::string narrow;
-    if (!ToArchiveName(name, narrow))
+    std::string utf8;
+    const bool haveNarrow = ToArchiveName(name, narrow);
+    const bool haveUtf8 = ToArchiveName(name, utf8, CP_UTF8);
+    if (!haveNarrow && !haveUtf8)
         return L"Could not find ziped file";
-    switch (zip->ReadFile(narrow.c_str(), bytes, kMaxSkinFileSize)) {
+    switch (zip->ReadFile(haveNarrow ? narrow.c_str() : nullptr, bytes, kMaxSkinFileSize,
+                          haveUtf8 ? utf8.c_str() : nullptr)) {
     case ZipResult::Ok:
         return nullptr;
     case ZipResult::NotFound:

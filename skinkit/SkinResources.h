@@ -82,8 +82,9 @@ CSkinStore& SkinStore();
 // opening file", "File is empty", "File too large", "Could not read file".
 const wchar_t* ReadWholeFile(const std::wstring& path, std::vector<uint8_t>& bytes);
 
-// Narrow archive lookup name: ANSI code page, backslashes turned into slashes.
-// False when the name does not fit kMaxZipNameLength bytes or cannot be converted.
-bool ToArchiveName(const wchar_t* name, std::string& out);
+// Narrow archive lookup name in `codePage` (CP_ACP, or CP_UTF8 for entries
+// flagged as UTF-8), backslashes turned into slashes. False when the name does
+// not fit kMaxZipNameLength bytes or cannot be converted.
+bool ToArchiveName(const wchar_t* name, std::string& out, UINT codePage = CP_ACP);
 
 } // namespace SkinKit

@@ -136,12 +136,17 @@ void CZipArchive::Close() {
     m_entries.clear();
 }
 
-const CZipArchive::Entry* CZipArchive::Find(const char* name) const {
-    if (!name || std::strlen(name) > kMaxZipNameLength)
-        return nullptr;
-    for (const Entry& entry : m_entries)
-        if (ZipNameEquals(entry.name, name))
+const CZipArchive::Entry* CZipArchive::Find(const char* name, const char* utf8Name) const {
+    const uint16_t kUtf8NameFlag = 1 << 11;
+    if (name && std::strlen(name) > kMaxZipNameLength)
+        name = nullptr;
+    if (utf8Name && std::strlen(utf8Name) > kMaxZipNameLength)
+        utf8Name = nullptr;
+    for (const Entry& entry : m_entries) {
+        const char* wanted = (entry.flags & kUtf8NameFlag) != 0 && utf8Name ? utf8Name : name;
+        if (wanted && ZipNameEquals(entry.name, wanted))
             return &entry;
+    }
     return nullptr;
 }
 
@@ -198,9 +203,9 @@ ZipResult CZipArchive::Extract(const Entry& entry, std::vector<uint8_t>& out, si
     return ZipResult::Ok;
 }
 
-ZipResult CZipArchive::ReadFile(const char* name, std::vector<uint8_t>& out, size_t limit) const {
+ZipResult CZipArchive::ReadFile(const char* name, std::vector<uint8_t>& out, size_t limit, const char* utf8Name) const {
     out.clear();
-    const Entry* entry = Find(name);
+    const Entry* entry = Find(name, utf8Name);
     if (!entry)
         return ZipResult::NotFound;
     return Extract(*entry, out, limit);

@@ -54,14 +54,17 @@ public:
 
     // First entry, in directory order, whose name equals `name` ignoring ASCII
     // case, with every backslash in `name` taken as a forward slash. Names longer
-    // than kMaxZipNameLength are never found.
-    const Entry* Find(const char* name) const;
+    // than kMaxZipNameLength are never found. Entries flagged as having UTF-8
+    // names are compared with `utf8Name` instead, when it is given (archivers
+    // store non-ASCII names that way). Either name may be null.
+    const Entry* Find(const char* name, const char* utf8Name = nullptr) const;
 
     // Extracts an entry completely; checks sizes and CRC.
     ZipResult Extract(const Entry& entry, std::vector<uint8_t>& out, size_t limit = kMaxSkinFileSize) const;
 
     // Find + Extract.
-    ZipResult ReadFile(const char* name, std::vector<uint8_t>& out, size_t limit = kMaxSkinFileSize) const;
+    ZipResult ReadFile(const char* name, std::vector<uint8_t>& out, size_t limit = kMaxSkinFileSize,
+                       const char* utf8Name = nullptr) const;
 
 private:
     const uint8_t* m_data = nullptr;

@@ -99,6 +99,13 @@ TEST(SkinResources, ReadsInMemorySkinPackageWithErrorTexts) {
     EXPECT_STREQ(L"Could not unzip file", store.ReadSkinFile(L"bad.xml", bytes));
     EXPECT_STREQ(L"Could not find ziped file", store.ReadSkinFile(std::wstring(300, L'a').c_str(), bytes));
 
+    // Archivers flag non-ASCII names as UTF-8.
+    std::vector<uint8_t> chinese = BuildZip({{"\xE7\x9A\xAE\xE8\x82\xA4/bg.png", Bytes("utf-8 name"), true, 1 << 11}});
+    CSkinStore utf8Store;
+    utf8Store.SetResourceZip(chinese.data(), chinese.size());
+    EXPECT_EQ(nullptr, utf8Store.ReadSkinFile(L"皮肤\\BG.png", bytes));
+    EXPECT_EQ("utf-8 name", std::string(bytes.begin(), bytes.end()));
+
     CMarkup doc;
     EXPECT_FALSE(store.LoadMarkupFile(doc, L"huge.xml"));
     EXPECT_STREQ(L"File too large", doc.GetLastErrorMessage());

@@ -44,7 +44,7 @@ std::vector<uint8_t> BuildZip(const std::vector<ZipItem>& items) {
 
         Put32(out, 0x04034b50);
         Put16(out, 20);
-        Put16(out, 0);
+        Put16(out, item.flags);
         Put16(out, method);
         Put32(out, 0); // time and date
         Put32(out, crc);
@@ -58,7 +58,7 @@ std::vector<uint8_t> BuildZip(const std::vector<ZipItem>& items) {
         Put32(directory, 0x02014b50);
         Put16(directory, 20);
         Put16(directory, 20);
-        Put16(directory, 0);
+        Put16(directory, item.flags);
         Put16(directory, method);
         Put32(directory, 0);
         Put32(directory, crc);

@@ -9,6 +9,7 @@ struct ZipItem {
     std::string name;
     std::vector<uint8_t> data;
     bool deflate = false;
+    uint16_t flags = 0;
 };
 
 std::vector<uint8_t> BuildZip(const std::vector<ZipItem>& items);
