@@ -26,6 +26,8 @@ bool IsFolderLink(const std::wstring& folder) {
     std::wstring path = folder;
     while (EndsWithSeparator(path))
         path.pop_back();
+    if (path.empty() || path.back() == L':')
+        return false; // a drive root is no link, and "C:" alone would name the current directory
     WIN32_FIND_DATAW entry = {};
     Ostra::UniqueFind find(FindFirstFileW(path.c_str(), &entry));
     return find && (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsDirectoryLink(entry);
