@@ -284,7 +284,7 @@ std::string QueryDiskDriveWmi() {
     }
 }
 
-std::string GetMacAddressList() {
+std::vector<AdapterRecord> ReadAdapterRecords() {
     using GetAdaptersInfoFunction = DWORD(WINAPI*)(void*, ULONG*);
     Ostra::UniqueModule library(LoadLibraryA("Iphlpapi.dll"));
     if (!library)
@@ -308,29 +308,37 @@ std::string GetMacAddressList() {
     if (result != ERROR_SUCCESS)
         return {};
 
-    // Follow the links, accepting only ones that lead to a later record of our own buffer.
+    // Follow the links, accepting only ones that lead further into our own
+    // buffer with room for a whole record behind them.
+    const uint8_t* buffer = records[0].bytes;
+    const size_t bufferSize = records.size() * kAdapterRecordSize;
     std::vector<AdapterRecord> adapters;
-    for (size_t index = 0; index < records.size();) {
-        const uint8_t* record = records[index].bytes;
+    for (size_t offset = 0;;) {
+        const uint8_t* record = buffer + offset;
         AdapterRecord adapter;
         const char* name = reinterpret_cast<const char*>(record + kAdapterNameOffset);
         adapter.name.assign(name, strnlen(name, kAdapterNameBytes));
         std::memcpy(adapter.address, record + kAdapterAddressOffset, sizeof adapter.address);
         std::memcpy(&adapter.type, record + kAdapterTypeOffset, sizeof adapter.type);
-        if (adapter.type == kAdapterTypeEthernet && IsPhysicalAdapter(adapter.name))
-            adapters.push_back(adapter);
+        adapters.push_back(adapter);
 
         const uint8_t* next = nullptr;
         std::memcpy(&next, record, sizeof next);
-        if (!next)
+        const uintptr_t nextOffset = reinterpret_cast<uintptr_t>(next) - reinterpret_cast<uintptr_t>(buffer);
+        if (!next || nextOffset <= offset || nextOffset > bufferSize - kAdapterRecordSize)
             break;
-        const uintptr_t offset = reinterpret_cast<uintptr_t>(next) - reinterpret_cast<uintptr_t>(records.data());
-        if (offset % kAdapterRecordSize != 0 || offset / kAdapterRecordSize <= index ||
-            offset / kAdapterRecordSize >= records.size())
-            break;
-        index = offset / kAdapterRecordSize;
+        offset = nextOffset;
     }
-    return FormatMacAddressList(adapters, physicalAdapterIds);
+    return adapters;
+}
+
+std::string GetMacAddressList() {
+    std::vector<AdapterRecord> wired;
+    for (const AdapterRecord& adapter : ReadAdapterRecords()) {
+        if (adapter.type == kAdapterTypeEthernet && IsPhysicalAdapter(adapter.name))
+            wired.push_back(adapter);
+    }
+    return FormatMacAddressList(wired, physicalAdapterIds);
 }
 
 std::vector<std::string> ReadPhysicalAdapterIds() {

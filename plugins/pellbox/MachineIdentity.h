@@ -2,6 +2,8 @@
 // wired adapters and a fresh installation UUID.
 #pragma once
 
+#include "MacAddressFormat.h"
+
 #include <windows.h>
 
 #include <atomic>
@@ -49,6 +51,8 @@ std::string QueryDiskDriveWmi();
 
 // MAC addresses of the physical Ethernet adapters, sorted, joined with "+".
 std::string GetMacAddressList();
+// Every adapter GetAdaptersInfo reports, wired or not.
+std::vector<AdapterRecord> ReadAdapterRecords();
 std::vector<std::string> ReadPhysicalAdapterIds();
 bool IsPhysicalAdapter(const std::string& name);
 
