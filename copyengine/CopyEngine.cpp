@@ -808,9 +808,11 @@ bool CCopyEngine::WriteOneFile() {
             return fail();
     }
     if (wroteAny) {
+        // Only a padded file can be longer than its size: the others were
+        // created empty and written (or pre-extended) to exactly that size.
         LARGE_INTEGER end;
         end.QuadPart = static_cast<LONGLONG>(size);
-        if (!SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN) || !SetEndOfFile(file.get()))
+        if (mode.trim && (!SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN) || !SetEndOfFile(file.get())))
             return fail();
         SetFileTime(file.get(), &record.creationTime, &record.lastAccessTime, &record.lastWriteTime);
         SetFileAttributesW(destination, record.attributes);
