@@ -554,6 +554,12 @@ void CPaintManagerUI::UpdateLayout() {
     ::GetClientRect(m_hWndPaint, &client);
     if (::IsIconic(m_hWndPaint) || ::IsRectEmpty(&client))
         return;
+    LayoutTo(client);
+}
+
+void CPaintManagerUI::LayoutTo(const RECT& client) {
+    if (!m_pRoot)
+        return;
     m_bUpdateNeeded = false;
     if (m_pRoot->IsUpdateNeeded()) {
         m_pRoot->SetPos(client, false);

@@ -128,6 +128,8 @@ public:
 
     // Lays out the tree for the client size if anything asked for it.
     void UpdateLayout();
+    // Lays out the tree for a client rectangle; "windowinit" follows the first layout.
+    void LayoutTo(const RECT& client);
     // Paints the whole tree into hdc for the area rcPaint (used by WM_PAINT).
     void PaintTo(HDC hdc, const RECT& rcPaint);
 

@@ -1,0 +1,173 @@
+// Paints a control tree into an off-screen bitmap and checks chosen pixels.
+#include "ButtonUI.h"
+#include "DialogBuilder.h"
+#include "PaintManagerUI.h"
+#include "TestSkinFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+using namespace SkinKit;
+
+namespace {
+
+constexpr uint32_t kRed = 0xFF0000, kGreen = 0x00FF00, kBlue = 0x0000FF, kYellow = 0xFFFF00, kWhite = 0xFFFFFF,
+                   kGray = 0x808080, kBlack = 0x000000;
+
+// A 32-bit top-down bitmap selected into a memory DC.
+class Canvas {
+public:
+    Canvas(int width, int height) : m_width(width), m_height(height) {
+        BITMAPINFO bmi{};
+        bmi.bmiHeader.biSize = sizeof(bmi.bmiHeader);
+        bmi.bmiHeader.biWidth = width;
+        bmi.bmiHeader.biHeight = -height;
+        bmi.bmiHeader.biPlanes = 1;
+        bmi.bmiHeader.biBitCount = 32;
+        m_dc = ::CreateCompatibleDC(nullptr);
+        m_bitmap = ::CreateDIBSection(m_dc, &bmi, DIB_RGB_COLORS, reinterpret_cast<void**>(&m_bits), nullptr, 0);
+        m_old = ::SelectObject(m_dc, m_bitmap);
+    }
+    ~Canvas() {
+        ::SelectObject(m_dc, m_old);
+        ::DeleteObject(m_bitmap);
+        ::DeleteDC(m_dc);
+    }
+    HDC dc() const { return m_dc; }
+    uint32_t At(int x, int y) const {
+        ::GdiFlush();
+        return m_bits[y * m_width + x] & 0xFFFFFF;
+    }
+    // Whether some pixel of the rectangle satisfies pred.
+    template <typename Pred> bool Any(const RECT& rc, Pred pred) const {
+        for (int y = rc.top; y < rc.bottom; ++y)
+            for (int x = rc.left; x < rc.right; ++x)
+                if (pred(At(x, y)))
+                    return true;
+        return false;
+    }
+
+private:
+    int m_width, m_height;
+    HDC m_dc = nullptr;
+    HBITMAP m_bitmap = nullptr;
+    HGDIOBJ m_old = nullptr;
+    uint32_t* m_bits = nullptr;
+};
+
+uint32_t GridPixel(int x, int y) {
+    const bool left = x < 10, right = x >= 20, top = y < 10, bottom = y >= 20;
+    if (left && top)
+        return kRed;
+    if (right && top)
+        return kGreen;
+    if (left && bottom)
+        return kBlue;
+    if (right && bottom)
+        return kYellow;
+    if (!left && !right && !top && !bottom)
+        return kWhite;
+    return kGray;
+}
+
+struct RenderFixture {
+    TestSkinFolder folder;
+    CPaintManagerUI pm;
+    CDialogBuilder builder;
+    CControlUI* root = nullptr;
+    Canvas canvas{200, 200};
+
+    RenderFixture() {
+        folder.WriteBytes(L"grid.bmp", MakeBmp(30, 30, GridPixel));
+        folder.WriteBytes(L"track.bmp", MakeBmp(10, 4, [](int, int) { return kGray; }));
+        folder.WriteBytes(L"fill.bmp", MakeBmp(10, 4, [](int, int) { return kGreen; }));
+        folder.WriteBytes(L"red.bmp", MakeBmp(4, 4, [](int, int) { return kRed; }));
+        folder.WriteBytes(L"green.bmp", MakeBmp(4, 4, [](int, int) { return kGreen; }));
+        root = builder.CreateFromText(LR"(<Window><VerticalLayout bkcolor="#FF000000">
+            <Control name="grid" height="60" width="100" bkimage="file='grid.bmp' corner='10,10,10,10'" />
+            <Control name="holed" height="60" width="100" bkcolor="#FF0000FF"
+                     bkimage="file='grid.bmp' corner='10,10,10,10' hole='true'" />
+            <Progress name="bar" height="4" width="200" value="25" bkimage="track.bmp" foreimage="fill.bmp" />
+            <Label name="white" height="20" text="WWWW" textcolor="#00FFFFFF" />
+            <Button name="btn" height="20" width="40" normalimage="red.bmp" hotimage="green.bmp" />
+            <Label name="dark" height="20" text="WWWW" bkcolor="#FFFFFFFF" bordersize="1" bordercolor="#FFFF0000" />
+            <Control name="missing" height="10" bkimage="nothere.png" />
+        </VerticalLayout></Window>)",
+                                      nullptr, &pm);
+        if (root) {
+            pm.AttachDialog(root);
+            pm.LayoutTo(RECT{0, 0, 200, 200});
+        }
+    }
+    void Paint() {
+        RECT all{0, 0, 200, 200};
+        ::FillRect(canvas.dc(), &all, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+        pm.PaintTo(canvas.dc(), all);
+    }
+};
+
+} // namespace
+
+TEST(Render, NineGridCornersStayUnscaledAndTheHoleShowsTheBackground) {
+    RenderFixture f;
+    ASSERT_NE(f.root, nullptr);
+    f.Paint();
+    EXPECT_EQ(f.canvas.At(5, 5), kRed);
+    EXPECT_EQ(f.canvas.At(9, 9), kRed);
+    EXPECT_EQ(f.canvas.At(10, 10), kWhite);
+    EXPECT_EQ(f.canvas.At(94, 4), kGreen);
+    EXPECT_EQ(f.canvas.At(5, 55), kBlue);
+    EXPECT_EQ(f.canvas.At(95, 55), kYellow);
+    EXPECT_EQ(f.canvas.At(50, 5), kGray);
+    EXPECT_EQ(f.canvas.At(50, 30), kWhite);
+    EXPECT_EQ(f.canvas.At(150, 30), kBlack); // outside the fixed width: the parent's colour
+    // Holed copy 60 px lower: corners drawn, centre left to the background colour.
+    EXPECT_EQ(f.canvas.At(5, 65), kRed);
+    EXPECT_EQ(f.canvas.At(50, 90), kBlue);
+}
+
+TEST(Render, ProgressFillCoversItsShareOfTheTrack) {
+    RenderFixture f;
+    ASSERT_NE(f.root, nullptr);
+    f.Paint();
+    EXPECT_EQ(f.canvas.At(0, 121), kGreen);
+    EXPECT_EQ(f.canvas.At(49, 121), kGreen);
+    EXPECT_EQ(f.canvas.At(50, 121), kGray);
+    EXPECT_EQ(f.canvas.At(199, 123), kGray);
+}
+
+TEST(Render, TextIgnoresAlphaAndZeroMeansTheDefaultColour) {
+    RenderFixture f;
+    ASSERT_NE(f.root, nullptr);
+    f.Paint();
+    // Anti-aliased glyphs: look for nearly white and nearly black pixels.
+    EXPECT_TRUE(f.canvas.Any(RECT{0, 124, 200, 144}, [](uint32_t c) { return (c & 0xC0C0C0) == 0xC0C0C0; }));
+    EXPECT_TRUE(f.canvas.Any(RECT{1, 165, 199, 183}, [](uint32_t c) { return (c & 0x808080) == 0; }));
+    // Border of one pixel around the dark label.
+    EXPECT_EQ(f.canvas.At(100, 164), kRed);
+    EXPECT_EQ(f.canvas.At(0, 170), kRed);
+    EXPECT_EQ(f.canvas.At(100, 183), kRed);
+}
+
+TEST(Render, ButtonShowsItsHotImageAndMissingImagesAreDroppedOnce) {
+    RenderFixture f;
+    ASSERT_NE(f.root, nullptr);
+    auto* button = static_cast<CButtonUI*>(f.pm.FindControl(L"btn"));
+    f.Paint();
+    EXPECT_EQ(f.canvas.At(10, 150), kRed);
+    TEventUI enter;
+    enter.Type = UIEVENT_MOUSEENTER;
+    button->Event(enter);
+    f.Paint();
+    EXPECT_EQ(f.canvas.At(10, 150), kGreen);
+
+    CControlUI* missing = f.pm.FindControl(L"missing");
+    EXPECT_TRUE(missing->GetBkImage().empty());
+    EXPECT_EQ(f.canvas.At(10, 188), kBlack);
+    // Every image is decoded once however often it is painted.
+    const size_t decodes = f.pm.GetImageDecodeCount();
+    f.Paint();
+    EXPECT_EQ(f.pm.GetImageDecodeCount(), decodes);
+    EXPECT_EQ(decodes, 6u); // five images and the missing one's single attempt
+}
