@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# Shows a small skin through skinview on a private Xvfb display and checks the
+# screen at chosen pixels: nine-grid corners, a button's normal, hot and pushed
+# images, the progress bar's fill edge, text, and the click notifications.
+set -euo pipefail
+build="$1"
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+export OSTRA_WINEPREFIX="$build/wineprefix-skinview"
+source "$here/../../tools/wine-env"
+ostra_prepare_prefix
+
+work="$build/skinkit-render"
+rm -rf "$work"
+mkdir -p "$work/skin"
+cp "$here/skin.xml" "$work/skin/"
+cd "$work"
+
+# Images: a frame whose four corners have their own colours, plain buttons, a track and a fill.
+convert -size 30x30 xc:white -fill red -draw "rectangle 0,0 9,9" -fill lime -draw "rectangle 20,0 29,9" \
+  -fill blue -draw "rectangle 0,20 9,29" -fill yellow -draw "rectangle 20,20 29,29" skin/frame.png
+convert -size 8x8 xc:red skin/red.png
+convert -size 8x8 xc:lime skin/green.png
+convert -size 8x8 xc:blue skin/blue.png
+convert -size 16x16 xc:black skin/close.png
+convert -size 40x6 "xc:#808080" skin/track.png
+convert -size 40x6 xc:magenta skin/fill.png
+
+fail=0
+check() { # name expected actual
+  if [ "$2" = "$3" ]; then echo "ok   $1"; else echo "FAIL $1: expected $2, got $3"; fail=1; fi
+}
+shot() { import -window root "$work/$1.png"; }
+pixel() { # file x y -> r,g,b
+  convert "$work/$1.png" -format "%[fx:int(255*p{$2,$3}.r+0.5)],%[fx:int(255*p{$2,$3}.g+0.5)],%[fx:int(255*p{$2,$3}.b+0.5)]" info:
+}
+
+exec 3> "$work/display"
+Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 2>/dev/null &
+xvfb=$!
+exec 3>&-
+for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+export DISPLAY=":$(cat "$work/display")"
+viewer=""
+cleanup() {
+  [ -n "$viewer" ] && kill "$viewer" 2>/dev/null || true
+  wineserver -k 2>/dev/null || true
+  kill "$xvfb" 2>/dev/null || true
+}
+trap cleanup EXIT
+# The prefix's desktop belongs to the display it last ran on.
+wineserver -k 2>/dev/null || true
+
+wine "$build/bin/skinview.exe" skin skin.xml --pos 100,100 > "$work/out.txt" 2>"$work/err.txt" &
+viewer=$!
+for _ in $(seq 300); do grep -q "notify windowinit" "$work/out.txt" 2>/dev/null && break; sleep 0.1; done
+check "window created" "window 100 100 400 300" "$(grep '^window' "$work/out.txt" | tr -d '\r')"
+sleep 1
+xdotool mousemove 5 5
+sleep 0.5
+shot normal
+
+# Frame corners (window at 100,100, 300 x 200) and the stretched centre.
+check "top-left corner" "255,0,0" "$(pixel normal 102 102)"
+check "top-right corner" "0,255,0" "$(pixel normal 397 102)"
+check "bottom-left corner" "0,0,255" "$(pixel normal 102 297)"
+check "bottom-right corner" "255,255,0" "$(pixel normal 397 297)"
+check "centre" "255,255,255" "$(pixel normal 250 180)"
+check "button normal" "255,0,0" "$(pixel normal 123 242)"
+# Progress: 260 px wide from x 20; 37 % fills 96 px.
+check "fill start" "255,0,255" "$(pixel normal 122 277)"
+check "fill edge inside" "255,0,255" "$(pixel normal 215 277)"
+check "track after fill" "128,128,128" "$(pixel normal 217 277)"
+# The title text: dark pixels inside the title label's area.
+dark=$(convert "$work/normal.png" -crop 120x30+120+100 -colorspace gray -threshold 40% -format "%[fx:int(w*h*(1-mean))]" info:)
+if [ "$dark" -gt 20 ]; then echo "ok   title text ($dark dark pixels)"; else echo "FAIL title text: $dark dark pixels"; fail=1; fi
+
+xdotool mousemove 130 245
+sleep 0.5
+shot hot
+check "button hot" "0,255,0" "$(pixel hot 123 242)"
+xdotool mousedown 1
+sleep 0.5
+shot pushed
+check "button pushed" "0,0,255" "$(pixel pushed 123 242)"
+xdotool mouseup 1
+sleep 0.5
+check "click notified" "1" "$(grep -c '^notify click btn' "$work/out.txt" | tr -d '\r')"
+
+# Pressed on the button, released outside: no second click.
+xdotool mousemove 130 245 mousedown 1
+sleep 0.3
+xdotool mousemove 300 180 mouseup 1
+sleep 0.5
+check "no click when released outside" "1" "$(grep -c '^notify click btn' "$work/out.txt" | tr -d '\r')"
+
+# The close button (floating 26 px from the right edge) posts a close: the viewer ends.
+xdotool mousemove 382 114 click 1
+for _ in $(seq 100); do kill -0 "$viewer" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$viewer" 2>/dev/null; then echo "FAIL viewer still running after closebtn"; fail=1; else echo "ok   closebtn closes"; viewer=""; fi
+
+[ "$fail" = 0 ] || { echo "--- skinview output"; cat "$work/out.txt"; cat "$work/err.txt"; }
+exit "$fail"
