@@ -702,8 +702,10 @@ bool CCopyEngine::TakeNextChunk() {
         heldChunk_->next->prev = heldChunk_->prev;
         ringRead_ = size_t(reinterpret_cast<unsigned char*>(heldChunk_) - ring_) + heldChunk_->headerSize;
         heldChunk_ = nullptr;
-        if (queue_->next == queue_)
-            GateWakeAll();
+        // The reader may be waiting for exactly this space: waking it now,
+        // not only once the queue is empty, keeps reading and writing
+        // overlapped.
+        GateWakeAll();
     }
     while (queue_->next == queue_ && !stop_)
         GateWait();

@@ -342,3 +342,18 @@ TEST(CopyEngine, ProgressNeverRunsAheadOfTheFilesInPlace) {
         EXPECT_EQ(progress.errors, 0u);
     }
 }
+
+TEST(CopyEngine, CanBeDestroyedWhileARunIsGoing) {
+    TempTree tree;
+    MakeDirs(tree.Path(L"src"));
+    MakeDirs(tree.Path(L"dst"));
+    for (int i = 0; i < 4; ++i)
+        WritePatternFile(tree.Path(L"src\\f" + std::to_wstring(i)), 12000000, i, kBaseTime);
+    DWORD started = GetTickCount();
+    {
+        CCopyEngine engine;
+        engine.AddJob(tree.Path(L"src").c_str(), tree.Path(L"dst").c_str());
+        Sleep(20);
+    }
+    EXPECT_LT(GetTickCount() - started, 5000u);
+}

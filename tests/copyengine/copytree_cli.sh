@@ -10,18 +10,18 @@ work=$(mktemp -d "$build/copytree-cli.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 
-mkdir -p "$work/src/子目录/empty" "$work/dst"
-head -c 70001 /dev/urandom > "$work/src/子目录/数据.bin"
-printf 'x' > "$work/src/.dotfile"
+mkdir -p "$work/源目录/子目录/empty" "$work/dst"
+head -c 70001 /dev/urandom > "$work/源目录/子目录/数据.bin"
+printf 'x' > "$work/源目录/.dotfile"
 win() { winepath -w "$1" 2>/dev/null; }
 
-out=$(wine "$copytree" "$(win "$work/src")" "$(win "$work/dst")" 2>/dev/null) && rc=0 || rc=$?
+out=$(wine "$copytree" "$(win "$work/源目录")" "$(win "$work/dst")" 2>/dev/null) && rc=0 || rc=$?
 out=${out//$'\r'/}
 echo "$out"
 [ "$rc" = 0 ] || fail "complete copy exited $rc"
 echo "$out" | grep -Eq '^files_total=2 files_copied=2 errors=0 bytes_total=70002 bytes_done=70002 seconds=[0-9.]+$' ||
   fail "summary line: $out"
-diff -r "$work/src" "$work/dst" || fail "copy differs"
+diff -r "$work/源目录" "$work/dst" || fail "copy differs"
 
 out=$(wine "$copytree" "$(win "$work/missing")" "$(win "$work/dst")" 2>/dev/null) && rc=0 || rc=$?
 [ "$rc" = 1 ] || fail "missing source exited $rc"
