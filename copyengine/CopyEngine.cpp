@@ -383,17 +383,20 @@ void CCopyEngine::RunJobs() {
         progress_.startTick = now;
         progress_.lastSampleTick = now;
         for (currentJob_ = jobs_->next; currentJob_ != jobs_ && !stop_; currentJob_ = currentJob_->next) {
-            if (!PrepareGate())
+            if (!PrepareGate()) {
+                CountError();
                 break;
+            }
             writeAlignThreshold_ = WriteAlignThreshold(currentJob_->destinationKind);
             ioSector_ = std::max<uint32_t>({currentJob_->sourceSector, currentJob_->destinationSector, 512u});
             if (!readerThread_ && !writerThread_) {
                 writerThread_ = CreateThread(nullptr, 0, &CCopyEngine::WriterThreadMain, this, 0, nullptr);
-                if (!writerThread_)
+                if (writerThread_)
+                    readerThread_ = CreateThread(nullptr, 0, &CCopyEngine::ReaderThreadMain, this, 0, nullptr);
+                if (!writerThread_ || !readerThread_) {
+                    CountError();
                     break;
-                readerThread_ = CreateThread(nullptr, 0, &CCopyEngine::ReaderThreadMain, this, 0, nullptr);
-                if (!readerThread_)
-                    break;
+                }
             }
             bool finished = false;
             while (!finished && !stop_)
@@ -473,12 +476,11 @@ void CCopyEngine::RunReader() {
         WalkTree(job->source, job->destination, 0);
     } else {
         const wchar_t* name = wcsrchr(job->source, L'\\');
-        if (FillFileRecord(job->source, name ? name + 1 : job->source)) {
-            if (JoinPath(currentDestination_, kCopyPathCapacity, job->destination, fileRecord_->name))
-                CopyOneFile(job->source, currentDestination_);
-            else
-                CountError();
-        }
+        if (FillFileRecord(job->source, name ? name + 1 : job->source) &&
+            JoinPath(currentDestination_, kCopyPathCapacity, job->destination, fileRecord_->name))
+            CopyOneFile(job->source, currentDestination_);
+        else
+            CountError();
     }
     EnterCriticalSection(&gate_.lock);
     ChunkHeader* end = ReserveChunk(kChunkHeaderBytes, 0);
@@ -491,16 +493,19 @@ void CCopyEngine::RunReader() {
 }
 
 bool CCopyEngine::WalkTree(const wchar_t* source, const wchar_t* destination, int depth) {
-    if (depth > kMaxTreeDepth)
-        return false;
+    // A folder that cannot be listed (changed since the count) ends the walk;
+    // the files not reached stay uncopied, so it counts as an error.
     std::unique_ptr<wchar_t[]> sourcePath(new (std::nothrow) wchar_t[kCopyPathCapacity]);
     std::unique_ptr<wchar_t[]> destinationPath(new (std::nothrow) wchar_t[kCopyPathCapacity]);
-    if (!sourcePath || !destinationPath || !JoinPath(sourcePath.get(), kCopyPathCapacity, source, L"*.*"))
-        return false;
     WIN32_FIND_DATAW data;
-    Ostra::UniqueFind find(FindFirstFileW(sourcePath.get(), &data));
-    if (!find)
+    Ostra::UniqueFind find;
+    if (depth <= kMaxTreeDepth && sourcePath && destinationPath &&
+        JoinPath(sourcePath.get(), kCopyPathCapacity, source, L"*.*"))
+        find.reset(FindFirstFileW(sourcePath.get(), &data));
+    if (!find) {
+        CountError();
         return false;
+    }
     const wchar_t* excluded = currentJob_->excluded;
     bool result = true;
     do {

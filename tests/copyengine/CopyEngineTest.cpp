@@ -357,3 +357,37 @@ TEST(CopyEngine, CanBeDestroyedWhileARunIsGoing) {
     }
     EXPECT_LT(GetTickCount() - started, 5000u);
 }
+
+// Files and folders that disappear between the count and the copy are
+// errors, never a run that silently ends short.
+TEST(CopyEngine, CountsWhatVanishedAfterTheCountAsErrors) {
+    TempTree tree;
+    MakeDirs(tree.Path(L"src\\sub"));
+    MakeDirs(tree.Path(L"dst"));
+    const std::wstring names[] = {L"a", L"b", L"sub\\c", L"sub\\d"};
+    for (const std::wstring& name : names)
+        WritePatternFile(tree.Path(L"src\\" + name), 1000, 1, kBaseTime);
+
+    CCopyEngine engine;
+    RecordingObserver observer;
+    std::wstring firstRead;
+    observer.failWith = [&](const CopyIoRequest& r) -> uint32_t {
+        if (!r.isWrite && firstRead.empty()) {
+            firstRead = r.path;
+            for (const std::wstring& name : names) {
+                std::wstring path = Long(tree.Path(L"src\\" + name));
+                if (firstRead != path)
+                    DeleteFileW(path.c_str());
+            }
+            RemoveDirectoryW(Long(tree.Path(L"src\\sub")).c_str());
+        }
+        return 0;
+    };
+    engine.SetIoObserver(&observer);
+    CopyProgress progress = RunToEnd(engine, tree.Path(L"src"), tree.Path(L"dst"));
+    EXPECT_NE(progress.runEnded, 0u);
+    EXPECT_EQ(progress.filesTotal, 4u);
+    EXPECT_EQ(progress.filesCopied, 1u);
+    EXPECT_EQ(progress.bytesDone, 1000u);
+    EXPECT_GE(progress.errors, 1u);
+}
