@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cstring>
+#include <new>
 
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_NO_STDIO
@@ -86,7 +87,11 @@ bool DecodeImagePixels(const void* data, size_t size, uint32_t mask, DecodedImag
         return false;
 
     size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
-    image.pixels.resize(count);
+    try {
+        image.pixels.resize(count);
+    } catch (const std::bad_alloc&) {
+        return false; // a large image in a crowded 32-bit address space
+    }
     image.hasTransparency = PremultiplyPixels(pixels.data, count, mask, image.pixels.data());
     image.width = width;
     image.height = height;
