@@ -156,12 +156,3 @@ TEST(SkinResources, LoadsMarkupFromNumberedResource) {
     EXPECT_FALSE(store.LoadMarkupResource(doc, L"201", L"xml"));
     EXPECT_STREQ(L"Error opening file", doc.GetLastErrorMessage());
 }
-
-TEST(SkinResources, ArchiveNamesUseForwardSlashesAndAreBounded) {
-    std::string narrow;
-    EXPECT_TRUE(ToArchiveName(L"images\\btn\\ok.png", narrow));
-    EXPECT_EQ("images/btn/ok.png", narrow);
-    EXPECT_TRUE(ToArchiveName(std::wstring(255, L'a').c_str(), narrow));
-    EXPECT_FALSE(ToArchiveName(std::wstring(256, L'a').c_str(), narrow));
-    EXPECT_FALSE(ToArchiveName(L"", narrow));
-}
