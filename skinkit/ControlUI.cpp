@@ -363,6 +363,8 @@ void CControlUI::SetAttribute(const wchar_t* name, const wchar_t* value) {
         SetVisible(ParseBool(value));
     } else if (n == L"float") {
         SetFloat(ParseBool(value));
+    } else if (n == L"virtualwnd") {
+        m_sVirtualWnd = value;
     } else if (n == L"shortcut") {
         SetShortcut(value[0]);
     }

@@ -43,6 +43,8 @@ public:
     virtual void SetText(const std::wstring& text);
     const std::wstring& GetToolTip() const { return m_sToolTip; }
     const std::wstring& GetUserData() const { return m_sUserData; }
+    // Name of the virtual window whose notification map handles this control's notifications.
+    const std::wstring& GetVirtualWnd() const { return m_sVirtualWnd; }
     wchar_t GetShortcut() const { return m_chShortcut; }
     void SetShortcut(wchar_t ch) { m_chShortcut = ch; }
 
@@ -147,7 +149,7 @@ protected:
 
     CPaintManagerUI* m_pManager = nullptr;
     CControlUI* m_pParent = nullptr;
-    std::wstring m_sName, m_sText, m_sToolTip, m_sUserData;
+    std::wstring m_sName, m_sText, m_sToolTip, m_sUserData, m_sVirtualWnd;
     wchar_t m_chShortcut = 0;
     bool m_bUpdateNeeded = true;
     RECT m_rcItem{0, 0, 0, 0};

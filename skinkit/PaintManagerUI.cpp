@@ -311,7 +311,47 @@ bool CPaintManagerUI::InitControls(CControlUI* control, CControlUI* parent) {
     return true;
 }
 
+bool CPaintManagerUI::SetTimer(CControlUI* control, UINT timerId, UINT elapse) {
+    if (!control || !m_hWndPaint)
+        return false;
+    for (TimerInfo& t : m_timers) {
+        if (t.sender == control && t.localId == timerId)
+            return ::SetTimer(m_hWndPaint, t.windowId, elapse, nullptr) != 0;
+    }
+    // Window timer ids of their own, apart from the ones the window itself uses.
+    const UINT_PTR windowId = m_nextTimerId++;
+    if (!::SetTimer(m_hWndPaint, windowId, elapse, nullptr))
+        return false;
+    m_timers.push_back(TimerInfo{control, timerId, windowId});
+    return true;
+}
+
+bool CPaintManagerUI::KillTimer(CControlUI* control, UINT timerId) {
+    for (auto it = m_timers.begin(); it != m_timers.end(); ++it) {
+        if (it->sender == control && it->localId == timerId) {
+            if (m_hWndPaint)
+                ::KillTimer(m_hWndPaint, it->windowId);
+            m_timers.erase(it);
+            return true;
+        }
+    }
+    return false;
+}
+
+void CPaintManagerUI::KillTimers(CControlUI* control) {
+    for (auto it = m_timers.begin(); it != m_timers.end();) {
+        if (it->sender == control) {
+            if (m_hWndPaint)
+                ::KillTimer(m_hWndPaint, it->windowId);
+            it = m_timers.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
 void CPaintManagerUI::ReapObjects(CControlUI* control) {
+    KillTimers(control);
     if (m_pFocus == control)
         m_pFocus = nullptr;
     if (m_pEventHover == control)
@@ -417,6 +457,8 @@ void CPaintManagerUI::SendNotify(CControlUI* control, const std::wstring& type, 
 
 void CPaintManagerUI::SendNotify(TNotifyUI& msg) {
     msg.ptMouse = m_ptLastMousePos;
+    for (CControlUI* c = msg.pSender; c && msg.sVirtualWnd.empty(); c = c->GetParent())
+        msg.sVirtualWnd = c->GetVirtualWnd();
     msg.dwTimestamp = ::GetTickCount();
     if (msg.pSender && !msg.pSender->DispatchToListeners(msg))
         return;
@@ -662,6 +704,15 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
         if (m_pRoot)
             m_pRoot->NeedUpdate();
         m_bUpdateNeeded = true;
+        return false;
+    case WM_TIMER:
+        for (const TimerInfo& t : m_timers) {
+            if (t.windowId == wParam) {
+                TEventUI e = MakeEvent(UIEVENT_TIMER, t.sender, m_ptLastMousePos, t.localId, lParam);
+                t.sender->Event(e);
+                return true;
+            }
+        }
         return false;
     case WM_MOUSEMOVE: {
         if (!m_bMouseTracking) {

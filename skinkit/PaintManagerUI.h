@@ -106,6 +106,11 @@ public:
     void SetFocus(CControlUI* control);
     bool SetNextTabControl(bool forward = true);
 
+    // Control timers: UIEVENT_TIMER with the control's own id in wParam.
+    bool SetTimer(CControlUI* control, UINT timerId, UINT elapse);
+    bool KillTimer(CControlUI* control, UINT timerId);
+    void KillTimers(CControlUI* control);
+
     void NeedUpdate() { m_bUpdateNeeded = true; }
     void Invalidate(const RECT& rc);
     bool IsLayoutPending() const { return m_bUpdateNeeded || m_bFirstLayout; }
@@ -180,6 +185,13 @@ private:
     std::vector<IMessageFilterUI*> m_preMessageFilters;
     std::vector<IMessageFilterUI*> m_messageFilters;
     std::vector<ITranslateAccelerator*> m_translators;
+    struct TimerInfo {
+        CControlUI* sender;
+        UINT localId;
+        UINT_PTR windowId;
+    };
+    std::vector<TimerInfo> m_timers;
+    UINT_PTR m_nextTimerId = 0x5000;
     LARGE_INTEGER m_createStart{};
     double m_firstPaintMs = -1;
 };

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Shows a small skin through skinview on a private Xvfb display and checks the
 # screen at chosen pixels: nine-grid corners, a button's normal, hot and pushed
-# images, the progress bar's fill edge, text, and the click notifications.
+# images, the progress bar's fill edge, text, clicks and keys, dragging by the
+# caption, and closing by the close button and by Alt+F4.
 set -euo pipefail
 build="$1"
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -93,10 +94,43 @@ xdotool mousemove 300 180 mouseup 1
 sleep 0.5
 check "no click when released outside" "1" "$(grep -c '^notify click btn' "$work/out.txt" | tr -d '\r')"
 
+# Keys reach the focused button; Escape does not close the window.
+xdotool key Escape
+sleep 0.3
+xdotool key space
+sleep 0.5
+check "space clicks the focused button" "2" "$(grep -c '^notify click btn' "$work/out.txt" | tr -d '\r')"
+kill -0 "$viewer" 2>/dev/null && echo "ok   escape keeps the window" || { echo "FAIL escape closed the window"; fail=1; }
+
+# Dragging the title label moves the window by the same distance.
+xdotool mousemove 150 110 mousedown 1
+sleep 0.3
+xdotool mousemove 170 120
+sleep 0.3
+xdotool mousemove 200 150
+sleep 0.3
+xdotool mouseup 1
+sleep 0.5
+shot dragged
+check "dragged top-left corner" "255,0,0" "$(pixel dragged 152 142)"
+check "old corner uncovered" "0,0,0" "$(pixel dragged 102 102)"
+
 # The close button (floating 26 px from the right edge) posts a close: the viewer ends.
-xdotool mousemove 382 114 click 1
+xdotool mousemove 432 154 click 1
 for _ in $(seq 100); do kill -0 "$viewer" 2>/dev/null || break; sleep 0.1; done
 if kill -0 "$viewer" 2>/dev/null; then echo "FAIL viewer still running after closebtn"; fail=1; else echo "ok   closebtn closes"; viewer=""; fi
+check "closebtn notified" "1" "$(grep -c '^notify click closebtn' "$work/out.txt" | tr -d '\r')"
+
+# Alt+F4 becomes a close through the system command.
+wine "$build/bin/skinview.exe" skin skin.xml --pos 100,100 > "$work/out2.txt" 2>>"$work/err.txt" &
+viewer=$!
+for _ in $(seq 300); do grep -q "notify windowinit" "$work/out2.txt" 2>/dev/null && break; sleep 0.1; done
+sleep 0.5
+xdotool mousemove 130 245 click 1
+sleep 0.3
+xdotool key alt+F4
+for _ in $(seq 100); do kill -0 "$viewer" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$viewer" 2>/dev/null; then echo "FAIL viewer still running after Alt+F4"; fail=1; else echo "ok   Alt+F4 closes"; viewer=""; fi
 
 [ "$fail" = 0 ] || { echo "--- skinview output"; cat "$work/out.txt"; cat "$work/err.txt"; }
 exit "$fail"
