@@ -9,7 +9,10 @@
 #include <cstdint>
 
 // The owner's copy of the engine's progress. Every figure comes from one
-// GetProgress call; the 64-bit figures are each read whole.
+// GetProgress call; the 64-bit figures are each read whole. Bytes done never
+// count sector padding, and a file's last bytes count only once the file is
+// in place with its exact size, times and attributes: bytes done equal to
+// bytes total with no errors means the whole tree has been copied.
 struct CopyProgress {
     uint32_t filesTotal;  // files counted by AddJob for the run
     uint32_t filesCopied; // files written completely, with their exact size
@@ -66,6 +69,7 @@ public:
     // the background; returns 1 always. A job that cannot be queued (missing
     // source, destination missing or not a directory, failed count) adds 1 to
     // the error count and, when no run is going, ends at once (runEnded set).
+    // Called while a run is going, it first waits for that run to end.
     int AddJob(const wchar_t* source, const wchar_t* destination);
 
     // Copies the progress record without taking any lock. When the copy shows

@@ -28,18 +28,6 @@ TEST(PlaceChunk, WrapsToTheRingStartWhenTheChunkDoesNotFitBeforeTheEnd) {
     EXPECT_EQ(PlaceChunk(8192, 4064, 512, 32, 3000, kMaxPiece).start, 4096u);
 }
 
-TEST(IsChunkSpaceFree, KnowsWhichSpaceTheWriterStillUses) {
-    ChunkPlacement atStart{0, 1024, 32, 1056};
-    EXPECT_TRUE(IsChunkSpaceFree(atStart, 0, 0, true));
-    EXPECT_FALSE(IsChunkSpaceFree(atStart, 1000, 5000, false)); // released too little at the start
-    EXPECT_TRUE(IsChunkSpaceFree(atStart, 2000, 5000, false));
-    EXPECT_FALSE(IsChunkSpaceFree(atStart, 5000, 3000, false)); // the writer is a lap behind
-    ChunkPlacement later{6000, 1024, 32, 1056};
-    EXPECT_TRUE(IsChunkSpaceFree(later, 100, 5000, false));
-    EXPECT_FALSE(IsChunkSpaceFree(later, 6500, 3000, false));
-    EXPECT_TRUE(IsChunkSpaceFree(later, 7056, 3000, false));
-}
-
 // Drives the ring the way the reader and writer do, in random interleavings,
 // and checks that no reservation ever overlaps a chunk still queued and that
 // every chunk fits inside the ring with its data on a sector boundary.
