@@ -262,16 +262,17 @@ int CCopyEngine::AddJob(const wchar_t* source, const wchar_t* destination) {
     std::unique_ptr<wchar_t[]> fullDestination(new (std::nothrow) wchar_t[kCopyPathCapacity]);
     wchar_t sourceRoot[kVolumeRootCapacity];
     wchar_t destinationRoot[kVolumeRootCapacity];
+    // Paths given with the long-path prefix are taken without it first, so
+    // that roots and prefixes come out the same either way.
     if (!job || !fullSource || !fullDestination || !MakeFullPath(source, fullSource.get(), kCopyPathCapacity) ||
         !MakeFullPath(destination, fullDestination.get(), kCopyPathCapacity) ||
-        !GetVolumeRoot(fullSource.get(), sourceRoot) || !GetVolumeRoot(fullDestination.get(), destinationRoot)) {
+        !RemoveLongPathPrefix(fullSource.get(), job->source, kCopyPathCapacity) ||
+        !RemoveLongPathPrefix(fullDestination.get(), job->destination, kCopyPathCapacity) ||
+        !GetVolumeRoot(job->source, sourceRoot) || !GetVolumeRoot(job->destination, destinationRoot) ||
+        !AddLongPathPrefix(job->source, kCopyPathCapacity) || !AddLongPathPrefix(job->destination, kCopyPathCapacity)) {
         RefuseJob();
         return 1;
     }
-    CopyText(job->source, kCopyPathCapacity, fullSource.get());
-    CopyText(job->destination, kCopyPathCapacity, fullDestination.get());
-    AddLongPathPrefix(job->source, kCopyPathCapacity);
-    AddLongPathPrefix(job->destination, kCopyPathCapacity);
 
     DWORD destinationAttributes = GetFileAttributesW(job->destination);
     DWORD sourceAttributes = GetFileAttributesW(job->source);

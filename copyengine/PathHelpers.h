@@ -28,6 +28,11 @@ bool JoinPath(wchar_t* out, size_t capacity, const wchar_t* dir, const wchar_t* 
 // 0 is returned; so is a path that would not fit in capacity units.
 uint32_t AddLongPathPrefix(wchar_t* path, size_t capacity);
 
+// The path without a long-path prefix: \\?\UNC\server\share becomes
+// \\server\share, \\?\C:\x becomes C:\x; other paths are copied as they are.
+// Returns false, leaving out empty, when the result does not fit.
+bool RemoveLongPathPrefix(const wchar_t* path, wchar_t* out, size_t capacity);
+
 // Writes the volume root of a full path into root (kVolumeRootCapacity
 // units): "C:\" for C:\Users\x, "\\server\share\" for \\server\share\dir.
 // Returns 1, or 0 for a null pointer or a root that does not fit.

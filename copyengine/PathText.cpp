@@ -80,3 +80,14 @@ int GetVolumeRoot(const wchar_t* path, wchar_t* root) {
     root[n] = L'\0';
     return 1;
 }
+
+bool RemoveLongPathPrefix(const wchar_t* path, wchar_t* out, size_t capacity) {
+    if (!path || !out || capacity == 0)
+        return false;
+    out[0] = L'\0';
+    if (wcsncmp(path, L"\\\\?\\UNC\\", 8) == 0)
+        return JoinPath(out, capacity, L"\\\\", path + 8);
+    if (wcsncmp(path, L"\\\\?\\", 4) == 0)
+        path += 4;
+    return JoinPath(out, capacity, L"", path);
+}

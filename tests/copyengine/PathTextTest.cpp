@@ -64,6 +64,17 @@ TEST(AddLongPathPrefix, LeavesPrefixedPathsAndPathsWithoutRoomUnchanged) {
     EXPECT_EQ(inserted, 4u);
 }
 
+TEST(RemoveLongPathPrefix, GivesThePlainFormOfPrefixedPaths) {
+    wchar_t out[64];
+    ASSERT_TRUE(RemoveLongPathPrefix(L"\\\\?\\UNC\\srv\\share\\d", out, 64));
+    EXPECT_STREQ(out, L"\\\\srv\\share\\d");
+    ASSERT_TRUE(RemoveLongPathPrefix(L"\\\\?\\C:\\x", out, 64));
+    EXPECT_STREQ(out, L"C:\\x");
+    ASSERT_TRUE(RemoveLongPathPrefix(L"\\\\srv\\share", out, 64));
+    EXPECT_STREQ(out, L"\\\\srv\\share");
+    EXPECT_FALSE(RemoveLongPathPrefix(L"C:\\abcdef", out, 4));
+}
+
 TEST(GetVolumeRoot, TakesTheDriveOrTheServerAndShare) {
     EXPECT_EQ(Root(L"D:\\data\\x"), L"D:\\");
     EXPECT_EQ(Root(L"\\\\srv\\share\\a\\b"), L"\\\\srv\\share\\");
