@@ -115,6 +115,10 @@ void CEditUI::DoEvent(TEventUI& event) {
         return;
     case UIEVENT_KILLFOCUS:
         m_bFocused = false;
+        // Focus moved to another control (Tab): take the keyboard away from the
+        // native window so that it closes and keys reach the new focus.
+        if (m_pWindow && m_pWindow->GetHWND() && ::GetFocus() == m_pWindow->GetHWND() && m_pManager)
+            ::SetFocus(m_pManager->GetPaintWindow());
         Invalidate();
         return;
     case UIEVENT_BUTTONDOWN:

@@ -64,7 +64,8 @@ bool CEditWnd::Init(CEditUI* owner) {
     if (owner->IsPasswordMode())
         ::SendMessageW(m_hWnd, EM_SETPASSWORDCHAR, static_cast<WPARAM>(owner->GetPasswordChar()), 0);
     const std::wstring text = owner->GetText();
-    ::SetWindowTextW(m_hWnd, text.c_str());
+    ::SetWindowTextW(m_hWnd, text.c_str()); // the control's own text: not a change
+    m_bReady = true;
     ::SendMessageW(m_hWnd, EM_SETMODIFY, FALSE, 0);
     ::SendMessageW(m_hWnd, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, 0);
     ::EnableWindow(m_hWnd, owner->IsEnabled() ? TRUE : FALSE);
@@ -81,7 +82,7 @@ void CEditWnd::DetachOwner() {
 }
 
 void CEditWnd::OnTextChanged() {
-    if (!m_pOwner)
+    if (!m_pOwner || !m_bReady)
         return;
     const int length = ::GetWindowTextLengthW(m_hWnd);
     std::vector<wchar_t> buffer(static_cast<size_t>(length) + 1, L'\0');
@@ -105,8 +106,8 @@ LRESULT CEditWnd::OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
         }
         break;
     case WM_CHAR:
-        if (wParam == VK_RETURN)
-            return 0; // no beep
+        if (wParam == VK_RETURN || wParam == VK_TAB)
+            return 0; // handled elsewhere; no beep
         break;
     case kReflectBase + WM_COMMAND:
         if (HIWORD(wParam) == EN_CHANGE)

@@ -31,6 +31,7 @@ private:
 
     CEditUI* m_pOwner = nullptr;
     HBRUSH m_hBkBrush = nullptr;
+    bool m_bReady = false; // changes before the initial text is in place are not reported
 };
 
 } // namespace SkinKit

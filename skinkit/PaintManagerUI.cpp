@@ -558,7 +558,7 @@ bool CPaintManagerUI::HandleShortcut(wchar_t ch) {
         return false;
     const wchar_t wanted = static_cast<wchar_t>(towupper(ch));
     std::vector<CControlUI*> all;
-    m_pRoot->FindControl(CollectControl, &all, UIFIND_ENABLED | UIFIND_ME_FIRST | UIFIND_TOP_FIRST);
+    m_pRoot->FindControl(CollectControl, &all, UIFIND_ENABLED | UIFIND_ME_FIRST);
     for (CControlUI* c : all) {
         if (c->GetShortcut() != 0 && towupper(c->GetShortcut()) == wanted && c->IsEnabled()) {
             SetFocus(c);
@@ -704,6 +704,8 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
         if (m_pRoot)
             m_pRoot->NeedUpdate();
         m_bUpdateNeeded = true;
+        // Everything may move: repaint the whole client area, not only what was exposed.
+        ::InvalidateRect(m_hWndPaint, nullptr, FALSE);
         return false;
     case WM_TIMER:
         for (const TimerInfo& t : m_timers) {

@@ -102,6 +102,21 @@ sleep 0.5
 check "space clicks the focused button" "2" "$(grep -c '^notify click btn' "$work/out.txt" | tr -d '\r')"
 kill -0 "$viewer" 2>/dev/null && echo "ok   escape keeps the window" || { echo "FAIL escape closed the window"; fail=1; }
 
+# Typing into the edit, Return in it, Shift+Tab back to the button.
+xdotool mousemove 250 236 click 1
+sleep 0.5
+xdotool type --delay 100 ab
+xdotool key Return
+sleep 0.3
+xdotool key shift+Tab
+sleep 0.3
+xdotool key space
+sleep 0.5
+check "edit focused" "1" "$(grep -c '^notify setfocus field' "$work/out.txt" | tr -d '\r')"
+check "edit text changes" "2" "$(grep -c '^notify textchanged field' "$work/out.txt" | tr -d '\r')"
+check "return in the edit" "1" "$(grep -c '^notify return field' "$work/out.txt" | tr -d '\r')"
+check "shift+tab then space clicks the button" "3" "$(grep -c '^notify click btn' "$work/out.txt" | tr -d '\r')"
+
 # Dragging the title label moves the window by the same distance.
 xdotool mousemove 150 110 mousedown 1
 sleep 0.3
