@@ -223,6 +223,24 @@ TEST(CopyEngine, RefusesBadJobsWithAnErrorAndAnEndedRun) {
     EXPECT_EQ(ListTree(tree.Path(L"dst")).size(), 0u);
 }
 
+TEST(CopyEngine, FilesBelowAFolderThatCannotBeCreatedFailOneByOne) {
+    TempTree tree;
+    MakeDirs(tree.Path(L"src\\sub"));
+    MakeDirs(tree.Path(L"dst"));
+    WritePatternFile(tree.Path(L"src\\sub\\x"), 100, 1);
+    WritePatternFile(tree.Path(L"src\\sub\\y"), 200, 2);
+    WritePatternFile(tree.Path(L"src\\z"), 300, 3);
+    WritePatternFile(tree.Path(L"dst\\sub"), 1, 4); // a file where the folder should go
+
+    CCopyEngine engine;
+    CopyProgress progress = RunToEnd(engine, tree.Path(L"src"), tree.Path(L"dst"));
+    EXPECT_NE(progress.runEnded, 0u);
+    EXPECT_EQ(progress.errors, 2u);
+    EXPECT_EQ(progress.filesCopied, 1u);
+    EXPECT_EQ(progress.bytesDone, 300u);
+    EXPECT_EQ(Facts(tree.Path(L"dst\\sub")).size, 1u);
+}
+
 TEST(CopyEngine, EndsRunsOfNothingAndStartsAFreshRecordForTheNextRun) {
     TempTree tree;
     MakeDirs(tree.Path(L"src\\a\\b"));
