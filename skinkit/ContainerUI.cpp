@@ -184,6 +184,7 @@ void CContainerUI::SetAttribute(const wchar_t* name, const wchar_t* value) {
 void CContainerUI::EnableScrollBar(bool vertical, bool horizontal) {
     if (vertical && !m_pVerticalScrollBar) {
         m_pVerticalScrollBar = std::make_unique<CScrollBarUI>(false);
+        m_pVerticalScrollBar->SetVisible(false); // shown when the content needs it
         m_pVerticalScrollBar->SetManager(m_pManager, this, false);
         if (m_pManager) {
             if (const std::wstring* list = m_pManager->GetDefaultAttributeList(L"VScrollBar"))
@@ -194,6 +195,7 @@ void CContainerUI::EnableScrollBar(bool vertical, bool horizontal) {
     }
     if (horizontal && !m_pHorizontalScrollBar) {
         m_pHorizontalScrollBar = std::make_unique<CScrollBarUI>(true);
+        m_pHorizontalScrollBar->SetVisible(false);
         m_pHorizontalScrollBar->SetManager(m_pManager, this, false);
         if (m_pManager) {
             if (const std::wstring* list = m_pManager->GetDefaultAttributeList(L"HScrollBar"))
@@ -207,9 +209,11 @@ void CContainerUI::EnableScrollBar(bool vertical, bool horizontal) {
 
 void CContainerUI::ProcessScrollBar(RECT rc, int cxRequired, int cyRequired) {
     // The bars only show the range; content does not scroll in this toolkit.
+    bool visibilityChanged = false;
     if (m_pVerticalScrollBar) {
         const int range = cyRequired - (rc.bottom - rc.top);
         m_pVerticalScrollBar->SetScrollRange(range > 0 ? range : 0);
+        visibilityChanged |= m_pVerticalScrollBar->IsVisible() != (range > 0);
         m_pVerticalScrollBar->SetVisible(range > 0);
         if (range > 0) {
             RECT bar{rc.right, rc.top, rc.right + m_pVerticalScrollBar->GetFixedWidth(), rc.bottom};
@@ -219,11 +223,19 @@ void CContainerUI::ProcessScrollBar(RECT rc, int cxRequired, int cyRequired) {
     if (m_pHorizontalScrollBar) {
         const int range = cxRequired - (rc.right - rc.left);
         m_pHorizontalScrollBar->SetScrollRange(range > 0 ? range : 0);
+        visibilityChanged |= m_pHorizontalScrollBar->IsVisible() != (range > 0);
         m_pHorizontalScrollBar->SetVisible(range > 0);
         if (range > 0) {
             RECT bar{rc.left, rc.bottom, rc.right, rc.bottom + m_pHorizontalScrollBar->GetFixedHeight()};
             m_pHorizontalScrollBar->SetPos(bar, false);
         }
+    }
+    // A bar that appeared or went away changes the room of the children: lay
+    // them out once more (only once, so two bars cannot keep toggling).
+    if (visibilityChanged && !m_bRelayout) {
+        m_bRelayout = true;
+        SetPos(m_rcItem, false);
+        m_bRelayout = false;
     }
 }
 

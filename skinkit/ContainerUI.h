@@ -76,6 +76,7 @@ protected:
     RECT m_rcInset{0, 0, 0, 0};
     int m_iChildPadding = 0;
     bool m_bMouseChildEnabled = true;
+    bool m_bRelayout = false;
     std::unique_ptr<CScrollBarUI> m_pVerticalScrollBar;
     std::unique_ptr<CScrollBarUI> m_pHorizontalScrollBar;
 };

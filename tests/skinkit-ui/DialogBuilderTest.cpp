@@ -5,6 +5,7 @@
 #include "LabelUI.h"
 #include "PaintManagerUI.h"
 #include "ProgressUI.h"
+#include "ScrollBarUI.h"
 #include "TestSkinFolder.h"
 
 #include <gtest/gtest.h>
@@ -110,6 +111,36 @@ TEST(Builder, FontsAreIndexedWithFallbackToTheDefaultFont) {
     EXPECT_EQ(fallback.iSize, 12);
     EXPECT_NE(fallback.hFont, b.pm.GetFontInfo(0).hFont); // its own handle, same description
     EXPECT_EQ(b.pm.GetInitSize().cx, 500);
+}
+
+TEST(Builder, ScrollBarDefaultsStyleOnlyTheBarsContainersCreate) {
+    Built b(LR"(<Window>
+        <Default name="VScrollBar" value="thumbnormalimage=&quot;file='scrollbar.bmp' source='0,126,16,142'&quot; width=&quot;12&quot;" />
+        <VerticalLayout name="list" vscrollbar="true"><Button name="b" /></VerticalLayout>
+    </Window>)");
+    ASSERT_NE(b.root, nullptr);
+    auto* list = b.Find<CContainerUI>(L"list");
+    ASSERT_NE(list->GetVerticalScrollBar(), nullptr);
+    EXPECT_EQ(list->GetHorizontalScrollBar(), nullptr);
+    EXPECT_EQ(list->GetVerticalScrollBar()->GetPartImage(L"thumbnormalimage"),
+              L"file='scrollbar.bmp' source='0,126,16,142'");
+    EXPECT_EQ(list->GetVerticalScrollBar()->GetFixedWidth(), 12);
+    EXPECT_EQ(b.Find<CButtonUI>(L"b")->GetFixedWidth(), 0);
+    // Nothing to scroll: the bar stays hidden and the child keeps the full width.
+    EXPECT_FALSE(list->GetVerticalScrollBar()->IsVisible());
+    EXPECT_EQ(b.Find<CButtonUI>(L"b")->GetWidth(), 500);
+
+    // Content taller than the list: the bar appears and takes its width off the children.
+    Built tall(LR"(<Window>
+        <Default name="VScrollBar" value="width=&quot;12&quot;" />
+        <VerticalLayout name="list" vscrollbar="true"><Control name="big" height="900" /></VerticalLayout>
+    </Window>)");
+    ASSERT_NE(tall.root, nullptr);
+    CScrollBarUI* bar = tall.Find<CContainerUI>(L"list")->GetVerticalScrollBar();
+    EXPECT_TRUE(bar->IsVisible());
+    EXPECT_EQ(bar->GetScrollRange(), 900 - 350);
+    EXPECT_EQ(bar->GetPos().left, 488);
+    EXPECT_EQ(tall.pm.FindControl(L"big")->GetWidth(), 488);
 }
 
 TEST(Builder, WindowAttributesReachThePaintManager) {
