@@ -10,6 +10,9 @@ namespace SkinKit {
 namespace {
 
 constexpr UINT kReflectBase = WM_USER + 0x1c00;
+// Posted on losing the keyboard focus; the window closes only if the focus did
+// not come back meanwhile (a click into the same edit takes it away and back).
+constexpr UINT kCloseIfUnfocused = WM_USER + 1;
 
 COLORREF ToColorRef(DWORD argb) {
     return RGB((argb >> 16) & 0xFF, (argb >> 8) & 0xFF, argb & 0xFF);
@@ -96,9 +99,13 @@ LRESULT CEditWnd::OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     switch (uMsg) {
     case WM_KILLFOCUS: {
         LRESULT result = CWindowWnd::OnMessage(uMsg, wParam, lParam);
-        ::PostMessageW(m_hWnd, WM_CLOSE, 0, 0);
+        ::PostMessageW(m_hWnd, kCloseIfUnfocused, 0, 0);
         return result;
     }
+    case kCloseIfUnfocused:
+        if (::GetFocus() != m_hWnd)
+            ::DestroyWindow(m_hWnd);
+        return 0;
     case WM_KEYDOWN:
         if (wParam == VK_RETURN && m_pOwner && m_pOwner->GetManager()) {
             m_pOwner->GetManager()->SendNotify(m_pOwner, L"return");

@@ -76,6 +76,12 @@ void CLabelUI::SetTextPadding(RECT rc) {
     Invalidate();
 }
 
+void CLabelUI::SetText(const std::wstring& text) {
+    CControlUI::SetText(text);
+    if (m_bAutoCalcWidth)
+        NeedParentUpdate(); // the width follows the text
+}
+
 SIZE CLabelUI::EstimateSize(SIZE) {
     int textHeight = 0, textWidth = 0;
     if (m_pManager) {

@@ -24,6 +24,7 @@ public:
     void SetTextPadding(RECT rc);
     bool IsAutoCalcWidth() const { return m_bAutoCalcWidth; }
 
+    void SetText(const std::wstring& text) override;
     SIZE EstimateSize(SIZE available) override;
     void SetAttribute(const wchar_t* name, const wchar_t* value) override;
     void PaintText(HDC hDC) override;

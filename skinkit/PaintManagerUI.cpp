@@ -14,9 +14,10 @@ namespace {
 
 HINSTANCE g_instance = nullptr;
 // Managers of the thread's windows, visited by the pre-dispatch step.
+// Never destroyed: managers of static windows may outlive any static list.
 std::vector<CPaintManagerUI*>& Managers() {
-    static std::vector<CPaintManagerUI*> managers;
-    return managers;
+    static auto* managers = new std::vector<CPaintManagerUI*>;
+    return *managers;
 }
 
 // Reflected control-colour messages for the native edit windows.
@@ -742,15 +743,14 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
     case WM_RBUTTONDOWN: {
-        if (uMsg != WM_LBUTTONDBLCLK && ::GetFocus() != m_hWndPaint)
+        if (::GetFocus() != m_hWndPaint)
             ::SetFocus(m_hWndPaint);
         const POINT pt = PointFromLParam(lParam);
         m_ptLastMousePos = pt;
         CControlUI* control = FindControl(pt);
         if (!control)
             return false;
-        if (uMsg != WM_LBUTTONDBLCLK)
-            SetFocus(control);
+        SetFocus(control);
         m_pEventClick = control;
         ::SetCapture(m_hWndPaint);
         const int type = uMsg == WM_LBUTTONDOWN     ? UIEVENT_BUTTONDOWN
