@@ -192,6 +192,49 @@ TEST(PaintManager, FocusAndTabOrderSkipDisabledAndHiddenControlsAndWrap) {
     EXPECT_EQ(f.pm.GetFocus(), nullptr);
 }
 
+TEST(PaintManager, AltShortcutFocusesAndActivatesTheFirstEnabledMatch) {
+    Fixture f;
+    CButtonUI* disabled = f.Add<CButtonUI>(L"disabled");
+    disabled->SetAttribute(L"shortcut", L"o");
+    disabled->SetEnabled(false);
+    CButtonUI* ok = f.Add<CButtonUI>(L"ok");
+    ok->SetAttribute(L"shortcut", L"o");
+    CButtonUI* later = f.Add<CButtonUI>(L"later");
+    later->SetAttribute(L"shortcut", L"O");
+    f.Attach();
+    LRESULT result = 0;
+    EXPECT_TRUE(f.pm.PreMessageHandler(WM_SYSCHAR, L'O', 0, result));
+    EXPECT_EQ(f.pm.GetFocus(), ok);
+    EXPECT_EQ(f.recorder.events, (std::vector<std::wstring>{L"setfocus:ok", L"click:ok"}));
+    EXPECT_FALSE(f.pm.PreMessageHandler(WM_SYSCHAR, L'x', 0, result));
+}
+
+TEST(PaintManager, PreMessageFiltersSeeKeysFirstAndMayClaimThem) {
+    struct ClaimKeys : IMessageFilterUI {
+        LRESULT MessageHandler(UINT uMsg, WPARAM, LPARAM, bool& handled) override {
+            ++seen;
+            handled = claim && uMsg == WM_KEYDOWN;
+            return 5;
+        }
+        int seen = 0;
+        bool claim = true;
+    } filter;
+    Fixture f;
+    CButtonUI* button = f.Add<CButtonUI>(L"button");
+    f.Attach();
+    f.pm.AddPreMessageFilter(&filter);
+    LRESULT result = 0;
+    EXPECT_TRUE(f.pm.PreMessageHandler(WM_KEYDOWN, VK_TAB, 0, result));
+    EXPECT_EQ(result, 5);
+    EXPECT_EQ(f.pm.GetFocus(), nullptr);
+    filter.claim = false;
+    EXPECT_TRUE(f.pm.PreMessageHandler(WM_KEYDOWN, VK_TAB, 0, result));
+    EXPECT_EQ(f.pm.GetFocus(), button);
+    // Other keys pass through unclaimed.
+    EXPECT_FALSE(f.pm.PreMessageHandler(WM_KEYDOWN, VK_ESCAPE, 0, result));
+    EXPECT_EQ(filter.seen, 3);
+}
+
 TEST(Label, HeightComesFromTheFontUnlessFixed) {
     Fixture f;
     ASSERT_TRUE(f.pm.AddFont(L"微软雅黑", 14, false, false, false));
