@@ -194,25 +194,25 @@ void DrawImagePieces(HDC hdc, const TImageInfo& image, const RECT& rcDest, const
 
 bool DrawImageString(HDC hdc, CPaintManagerUI& manager, const RECT& item, const std::wstring& description,
                      const wchar_t* modify) {
-    const auto specs = ParseImageDescription(description.c_str(), modify);
-    if (specs.empty())
+    const auto draws = ParseImageDescription(description.c_str(), modify);
+    if (draws.empty())
         return false;
     const SkinRect itemRect{0, 0, item.right - item.left, item.bottom - item.top};
-    for (const ImageDrawSpec& spec : specs) {
-        const TImageInfo* image = manager.GetImageEx(spec.name, spec.resType, spec.mask);
+    for (const ImageDrawSpec& draw : draws) {
+        const TImageInfo* image = manager.GetImageEx(draw.name, draw.resType, draw.mask);
         if (!image)
             return false;
         // Destinations are relative to the control; ResolveDestRect clips them.
-        SkinRect d = ResolveDestRect(spec, itemRect);
+        SkinRect d = ResolveDestRect(draw, itemRect);
         RECT dest{item.left + d.left, item.top + d.top, item.left + d.right, item.top + d.bottom};
         if (dest.right <= dest.left || dest.bottom <= dest.top)
             continue;
-        SkinRect s = ResolveSourceRect(spec, image->nX, image->nY);
+        SkinRect s = ResolveSourceRect(draw, image->nX, image->nY);
         RECT source{s.left, s.top, s.right, s.bottom};
-        RECT corner{spec.corner.left, spec.corner.top, spec.corner.right, spec.corner.bottom};
-        const int fade = spec.fade < 0 ? 0 : spec.fade > 255 ? 255 : spec.fade;
-        DrawImagePieces(hdc, *image, dest, source, corner, static_cast<BYTE>(fade), spec.hole, spec.xTiled,
-                        spec.yTiled);
+        RECT corner{draw.corner.left, draw.corner.top, draw.corner.right, draw.corner.bottom};
+        const int fade = draw.fade < 0 ? 0 : draw.fade > 255 ? 255 : draw.fade;
+        DrawImagePieces(hdc, *image, dest, source, corner, static_cast<BYTE>(fade), draw.hole, draw.xTiled,
+                        draw.yTiled);
     }
     return true;
 }
