@@ -76,7 +76,7 @@ struct RenderFixture {
     CPaintManagerUI pm;
     CDialogBuilder builder;
     CControlUI* root = nullptr;
-    Canvas canvas{200, 200};
+    Canvas canvas{200, 240};
 
     RenderFixture() {
         folder.WriteBytes(L"grid.bmp", MakeBmp(30, 30, GridPixel));
@@ -84,6 +84,7 @@ struct RenderFixture {
         folder.WriteBytes(L"fill.bmp", MakeBmp(10, 4, [](int, int) { return kGreen; }));
         folder.WriteBytes(L"red.bmp", MakeBmp(4, 4, [](int, int) { return kRed; }));
         folder.WriteBytes(L"green.bmp", MakeBmp(4, 4, [](int, int) { return kGreen; }));
+        folder.WriteBytes(L"stripes.bmp", MakeBmp(6, 4, [](int x, int) { return x < 3 ? kWhite : kBlue; }));
         root = builder.CreateFromText(LR"(<Window><VerticalLayout bkcolor="#FF000000">
             <Control name="grid" height="60" width="100" bkimage="file='grid.bmp' corner='10,10,10,10'" />
             <Control name="holed" height="60" width="100" bkcolor="#FF0000FF"
@@ -93,15 +94,17 @@ struct RenderFixture {
             <Button name="btn" height="20" width="40" normalimage="red.bmp" hotimage="green.bmp" />
             <Label name="dark" height="20" text="WWWW" bkcolor="#FFFFFFFF" bordersize="1" bordercolor="#FFFF0000" />
             <Control name="missing" height="10" bkimage="nothere.png" />
+            <Control name="faded" height="10" bkimage="file='red.bmp' fade='128'" />
+            <Control name="tiled" height="10" width="40" bkimage="file='stripes.bmp' xtiled='true'" />
         </VerticalLayout></Window>)",
                                       nullptr, &pm);
         if (root) {
             pm.AttachDialog(root);
-            pm.LayoutTo(RECT{0, 0, 200, 200});
+            pm.LayoutTo(RECT{0, 0, 200, 240});
         }
     }
     void Paint() {
-        RECT all{0, 0, 200, 200};
+        RECT all{0, 0, 200, 240};
         ::FillRect(canvas.dc(), &all, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
         pm.PaintTo(canvas.dc(), all);
     }
@@ -169,5 +172,22 @@ TEST(Render, ButtonShowsItsHotImageAndMissingImagesAreDroppedOnce) {
     const size_t decodes = f.pm.GetImageDecodeCount();
     f.Paint();
     EXPECT_EQ(f.pm.GetImageDecodeCount(), decodes);
-    EXPECT_EQ(decodes, 6u); // five images and the missing one's single attempt
+    EXPECT_EQ(decodes, 7u); // six images and the missing one's single attempt
+}
+
+TEST(Render, FadeBlendsWithWhatIsBelowAndTilingRepeatsWithoutStretching) {
+    RenderFixture f;
+    ASSERT_NE(f.root, nullptr);
+    f.Paint();
+    const uint32_t faded = f.canvas.At(50, 198);
+    EXPECT_NEAR(static_cast<int>(faded >> 16), 128, 3); // half of red over black
+    EXPECT_EQ(faded & 0xFFFF, 0u);
+    // 6 px stripes (3 white, 3 blue) repeated over 40 px, the last tile cut.
+    EXPECT_EQ(f.canvas.At(1, 206), kWhite);
+    EXPECT_EQ(f.canvas.At(4, 206), kBlue);
+    EXPECT_EQ(f.canvas.At(7, 206), kWhite);
+    EXPECT_EQ(f.canvas.At(37, 206), kWhite);
+    EXPECT_EQ(f.canvas.At(38, 206), kWhite);
+    EXPECT_EQ(f.canvas.At(39, 206), kBlue);
+    EXPECT_EQ(f.canvas.At(41, 206), kBlack);
 }
