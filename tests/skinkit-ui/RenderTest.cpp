@@ -84,6 +84,7 @@ struct RenderFixture {
         folder.WriteBytes(L"fill.bmp", MakeBmp(10, 4, [](int, int) { return kGreen; }));
         folder.WriteBytes(L"red.bmp", MakeBmp(4, 4, [](int, int) { return kRed; }));
         folder.WriteBytes(L"green.bmp", MakeBmp(4, 4, [](int, int) { return kGreen; }));
+        folder.WriteBytes(L"halfred.bmp", MakeBmp32(4, 4, [](int, int) { return 0x80FF0000u; }));
         folder.WriteBytes(L"stripes.bmp", MakeBmp(6, 4, [](int x, int) { return x < 3 ? kWhite : kBlue; }));
         root = builder.CreateFromText(LR"(<Window><VerticalLayout bkcolor="#FF000000">
             <Control name="grid" height="60" width="100" bkimage="file='grid.bmp' corner='10,10,10,10'" />
@@ -96,6 +97,7 @@ struct RenderFixture {
             <Control name="missing" height="10" bkimage="nothere.png" />
             <Control name="faded" height="10" bkimage="file='red.bmp' fade='128'" />
             <Control name="tiled" height="10" width="40" bkimage="file='stripes.bmp' xtiled='true'" />
+            <Control name="alpha" height="10" bkcolor="#FFFFFFFF" bkimage="halfred.bmp" />
         </VerticalLayout></Window>)",
                                       nullptr, &pm);
         if (root) {
@@ -172,10 +174,10 @@ TEST(Render, ButtonShowsItsHotImageAndMissingImagesAreDroppedOnce) {
     const size_t decodes = f.pm.GetImageDecodeCount();
     f.Paint();
     EXPECT_EQ(f.pm.GetImageDecodeCount(), decodes);
-    EXPECT_EQ(decodes, 7u); // six images and the missing one's single attempt
+    EXPECT_EQ(decodes, 8u); // seven images and the missing one's single attempt
 }
 
-TEST(Render, FadeBlendsWithWhatIsBelowAndTilingRepeatsWithoutStretching) {
+TEST(Render, FadeAndPerPixelAlphaBlendAndTilingRepeatsWithoutStretching) {
     RenderFixture f;
     ASSERT_NE(f.root, nullptr);
     f.Paint();
@@ -190,4 +192,9 @@ TEST(Render, FadeBlendsWithWhatIsBelowAndTilingRepeatsWithoutStretching) {
     EXPECT_EQ(f.canvas.At(38, 206), kWhite);
     EXPECT_EQ(f.canvas.At(39, 206), kBlue);
     EXPECT_EQ(f.canvas.At(41, 206), kBlack);
+    // Per-pixel alpha: half-transparent red over white.
+    const uint32_t blended = f.canvas.At(100, 215);
+    EXPECT_NEAR(static_cast<int>(blended >> 16), 255, 2);
+    EXPECT_NEAR(static_cast<int>((blended >> 8) & 0xFF), 127, 3);
+    EXPECT_NEAR(static_cast<int>(blended & 0xFF), 127, 3);
 }

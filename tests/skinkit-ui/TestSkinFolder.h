@@ -54,3 +54,27 @@ template <typename PixelFn> std::vector<uint8_t> MakeBmp(int width, int height, 
     }
     return out;
 }
+
+// A 32-bit BMP with alpha; pixel(x, y) gives 0xAARRGGBB (not premultiplied).
+template <typename PixelFn> std::vector<uint8_t> MakeBmp32(int width, int height, PixelFn pixel) {
+    const uint32_t dataSize = static_cast<uint32_t>(width * height * 4);
+    std::vector<uint8_t> out(54 + dataSize, 0);
+    auto put32 = [&](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            out[at + i] = static_cast<uint8_t>(v >> (8 * i));
+    };
+    out[0] = 'B';
+    out[1] = 'M';
+    put32(2, static_cast<uint32_t>(out.size()));
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, static_cast<uint32_t>(width));
+    put32(22, static_cast<uint32_t>(height));
+    out[26] = 1;
+    out[28] = 32;
+    put32(34, dataSize);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            put32(54 + (static_cast<size_t>(height - 1 - y) * width + x) * 4, pixel(x, y));
+    return out;
+}
