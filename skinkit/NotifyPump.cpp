@@ -45,11 +45,11 @@ const NotifyMapEntry* FindNotifyEntry(const NotifyMapEntry* entries, const TNoti
 
 bool CNotifyPump::DispatchEntry(CNotifyPump* target, const NotifyMapEntry& entry, TNotifyUI& msg) {
     if (entry.kind == NotifyHandlerParams && entry.paramsHandler) {
-        (target->*entry.paramsHandler)(msg.wParam, msg.lParam);
+        entry.paramsHandler(target, msg.wParam, msg.lParam);
         return true;
     }
     if (entry.kind == NotifyHandlerMessage && entry.messageHandler) {
-        (target->*entry.messageHandler)(msg);
+        entry.messageHandler(target, msg);
         return true;
     }
     return false;

@@ -11,8 +11,11 @@ namespace SkinKit {
 
 class CNotifyPump;
 
-typedef void (CNotifyPump::*NotifyParamsHandler)(WPARAM, LPARAM);
-typedef void (CNotifyPump::*NotifyMessageHandler)(TNotifyUI&);
+// Handlers are plain functions given the pump they belong to (a small static
+// function per handler casts it back to its class), which keeps the tables
+// free of member-function pointers across multiple inheritance.
+typedef void (*NotifyParamsHandler)(CNotifyPump* self, WPARAM, LPARAM);
+typedef void (*NotifyMessageHandler)(CNotifyPump* self, TNotifyUI&);
 
 enum NotifyHandlerKind {
     NotifyHandlerEnd = 0,     // ends a map

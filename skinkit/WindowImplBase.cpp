@@ -41,8 +41,12 @@ bool LoadZipResource(const wchar_t* id) {
     return true;
 }
 
+void DispatchButtonClick(CNotifyPump* self, TNotifyUI& msg) {
+    static_cast<WindowImplBase*>(self)->OnButtonClick(msg);
+}
+
 const NotifyMapEntry kWindowImplBaseEntries[] = {
-    {L"click", L"", NotifyHandlerMessage, nullptr, static_cast<NotifyMessageHandler>(&WindowImplBase::OnButtonClick)},
+    {L"click", L"", NotifyHandlerMessage, nullptr, DispatchButtonClick},
     {L"", L"", NotifyHandlerEnd, nullptr, nullptr},
 };
 

@@ -23,13 +23,14 @@ protected:
 // A virtual window with a map of its own: one handler for "click" on "next".
 class PagePump : public CNotifyPump {
 public:
-    void OnNext(TNotifyUI&) { ++nextClicks; }
-    void OnAnySetFocus(WPARAM wParam, LPARAM) { lastFocusParam = static_cast<int>(wParam); }
+    static void OnNext(CNotifyPump* self, TNotifyUI&) { ++static_cast<PagePump*>(self)->nextClicks; }
+    static void OnAnySetFocus(CNotifyPump* self, WPARAM wParam, LPARAM) {
+        static_cast<PagePump*>(self)->lastFocusParam = static_cast<int>(wParam);
+    }
     const NotifyMap* GetNotifyMap() const override {
         static const NotifyMapEntry entries[] = {
-            {L"click", L"next", NotifyHandlerMessage, nullptr, static_cast<NotifyMessageHandler>(&PagePump::OnNext)},
-            {L"setfocus", L"", NotifyHandlerParams, static_cast<NotifyParamsHandler>(&PagePump::OnAnySetFocus),
-             nullptr},
+            {L"click", L"next", NotifyHandlerMessage, nullptr, &PagePump::OnNext},
+            {L"setfocus", L"", NotifyHandlerParams, &PagePump::OnAnySetFocus, nullptr},
             {L"", L"", NotifyHandlerEnd, nullptr, nullptr},
         };
         static const NotifyMap map = {CNotifyPump::GetNotifyMap(), entries};
