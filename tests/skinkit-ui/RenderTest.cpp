@@ -84,6 +84,8 @@ struct RenderFixture {
         folder.WriteBytes(L"fill.bmp", MakeBmp(10, 4, [](int, int) { return kGreen; }));
         folder.WriteBytes(L"red.bmp", MakeBmp(4, 4, [](int, int) { return kRed; }));
         folder.WriteBytes(L"green.bmp", MakeBmp(4, 4, [](int, int) { return kGreen; }));
+        folder.WriteBytes(L"blue.bmp", MakeBmp(4, 4, [](int, int) { return kBlue; }));
+        folder.WriteBytes(L"yellow.bmp", MakeBmp(4, 4, [](int, int) { return kYellow; }));
         folder.WriteBytes(L"halfred.bmp", MakeBmp32(4, 4, [](int, int) { return 0x80FF0000u; }));
         folder.WriteBytes(L"stripes.bmp", MakeBmp(6, 4, [](int x, int) { return x < 3 ? kWhite : kBlue; }));
         root = builder.CreateFromText(LR"(<Window><VerticalLayout bkcolor="#FF000000">
@@ -92,7 +94,8 @@ struct RenderFixture {
                      bkimage="file='grid.bmp' corner='10,10,10,10' hole='true'" />
             <Progress name="bar" height="4" width="200" value="25" bkimage="track.bmp" foreimage="fill.bmp" />
             <Label name="white" height="20" text="WWWW" textcolor="#00FFFFFF" />
-            <Button name="btn" height="20" width="40" normalimage="red.bmp" hotimage="green.bmp" />
+            <Button name="btn" height="20" width="40" normalimage="red.bmp" hotimage="green.bmp"
+                    pushedimage="blue.bmp" disabledimage="yellow.bmp" />
             <Label name="dark" height="20" text="WWWW" bkcolor="#FFFFFFFF" bordersize="1" bordercolor="#FFFF0000" />
             <Control name="missing" height="10" bkimage="nothere.png" />
             <Control name="faded" height="10" bkimage="file='red.bmp' fade='128'" />
@@ -166,6 +169,16 @@ TEST(Render, ButtonShowsItsHotImageAndMissingImagesAreDroppedOnce) {
     button->Event(enter);
     f.Paint();
     EXPECT_EQ(f.canvas.At(10, 150), kGreen);
+    TEventUI down;
+    down.Type = UIEVENT_BUTTONDOWN;
+    down.ptMouse = POINT{10, 150};
+    button->Event(down);
+    f.Paint();
+    EXPECT_EQ(f.canvas.At(10, 150), kBlue);
+    button->SetEnabled(false); // disabled wins over every other state
+    f.Paint();
+    EXPECT_EQ(f.canvas.At(10, 150), kYellow);
+    button->SetEnabled(true);
 
     CControlUI* missing = f.pm.FindControl(L"missing");
     EXPECT_TRUE(missing->GetBkImage().empty());
@@ -174,7 +187,7 @@ TEST(Render, ButtonShowsItsHotImageAndMissingImagesAreDroppedOnce) {
     const size_t decodes = f.pm.GetImageDecodeCount();
     f.Paint();
     EXPECT_EQ(f.pm.GetImageDecodeCount(), decodes);
-    EXPECT_EQ(decodes, 8u); // seven images and the missing one's single attempt
+    EXPECT_EQ(decodes, 10u); // nine images and the missing one's single attempt
 }
 
 TEST(Render, FadeAndPerPixelAlphaBlendAndTilingRepeatsWithoutStretching) {
