@@ -737,6 +737,7 @@ bool CCopyEngine::WriteOneFile() {
 
     Ostra::UniqueFile file(
         CreateFileW(destination, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, flags, nullptr));
+    bool freshFile = file && GetLastError() != ERROR_ALREADY_EXISTS;
     if (!file) {
         // A read-only (or hidden, system) copy already there refuses
         // CREATE_ALWAYS until its attributes are cleared.
@@ -823,7 +824,11 @@ bool CCopyEngine::WriteOneFile() {
         if (mode.trim && (!SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN) || !SetEndOfFile(file.get())))
             return fail();
         SetFileTime(file.get(), &record.creationTime, &record.lastAccessTime, &record.lastWriteTime);
-        SetFileAttributesW(destination, record.attributes);
+        // A newly created file already carries exactly FILE_ATTRIBUTE_ARCHIVE,
+        // the attributes of most files; setting them again would cost a
+        // second open of the file by name.
+        if (!(freshFile && record.attributes == FILE_ATTRIBUTE_ARCHIVE))
+            SetFileAttributesW(destination, record.attributes);
     }
     file.reset();
     progress_.filesCopied.fetch_add(1);

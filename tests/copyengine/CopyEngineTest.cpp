@@ -13,7 +13,8 @@ namespace {
 
 constexpr uint64_t kHour = 36000000000ull; // in FILETIME units
 constexpr uint64_t kBaseTime = 132000000000000000ull;
-constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+constexpr DWORD kKeptAttributes =
+    FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
 
 // Records every request and, when asked, fails some of them.
 class RecordingObserver : public ICopyIoObserver {
