@@ -1,0 +1,209 @@
+#include "MainFrameWnd.h"
+
+#include "DirectoryOps.h"
+#include "FolderChooser.h"
+#include "ProcessControl.h"
+#include "ProfileRegistry.h"
+#include "resource.h"
+
+#include <ButtonUI.h>
+#include <EditUI.h>
+#include <LabelUI.h>
+#include <ProgressUI.h>
+
+using namespace SkinKit;
+
+namespace {
+
+const wchar_t kClientFileName[] = L"ostramail.exe";
+
+template <typename T> T* FindNamed(CPaintManagerUI& pm, const wchar_t* name) {
+    return static_cast<T*>(pm.FindControl(name));
+}
+
+} // namespace
+
+CMainFrameWnd::CMainFrameWnd() : controller_(*this, *this) {}
+
+CMainFrameWnd::~CMainFrameWnd() = default;
+
+const wchar_t* CMainFrameWnd::WindowClassName() const {
+    return L"Movara";
+}
+
+std::wstring CMainFrameWnd::SkinFileName() {
+    return L"skin.xml";
+}
+
+int CMainFrameWnd::SkinSourceKind() const {
+    return 4;
+}
+
+const wchar_t* CMainFrameWnd::SkinResourceId() {
+    return MAKEINTRESOURCEW(IDR_SKIN_PACKAGE);
+}
+
+void CMainFrameWnd::OnWindowReady() {
+    SetWindowIcon();
+    copyProgressBar_ = FindNamed<CProgressUI>(m_PaintManager, L"copyProgressBar");
+    cancelBtn_ = FindNamed<CButtonUI>(m_PaintManager, L"CancelBtn");
+    okBtn_ = FindNamed<CButtonUI>(m_PaintManager, L"OkBtn");
+    closeBtn_ = FindNamed<CButtonUI>(m_PaintManager, L"closebtn");
+    selectDir_ = FindNamed<CButtonUI>(m_PaintManager, L"selectDir");
+    oldFileDir_ = FindNamed<CEditUI>(m_PaintManager, L"oldFileDir");
+    newFileDir_ = FindNamed<CEditUI>(m_PaintManager, L"newFileDir");
+    copyLog_ = FindNamed<CLabelUI>(m_PaintManager, L"copyLog");
+    controller_.OnWindowReady();
+}
+
+void CMainFrameWnd::SetWindowIcon() {
+    // The icon file beside the program, as the current directory gives it.
+    HICON icon = static_cast<HICON>(LoadImageW(nullptr, L"app.ico", IMAGE_ICON, 0, 0, LR_LOADFROMFILE | LR_SHARED));
+    if (icon == nullptr)
+        return;
+    ::SendMessageW(GetHWND(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+    ::SendMessageW(GetHWND(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+}
+
+void CMainFrameWnd::OnNotify(TNotifyUI& msg) {
+    if (msg.sType != L"click" || msg.pSender == nullptr)
+        return;
+    const std::wstring& name = msg.pSender->GetName();
+    if (name == L"CancelBtn" || name == L"closebtn")
+        PostClose(2);
+    else if (name == L"selectDir")
+        controller_.OnSelectDirectory();
+    else if (name == L"OkBtn")
+        controller_.OnStartClicked();
+    else
+        OnButtonClick(msg);
+}
+
+LRESULT CMainFrameWnd::OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    if (uMsg == WM_TIMER && wParam == kProgressTimerId) {
+        controller_.OnProgressTimer();
+    } else if (uMsg == WM_NCLBUTTONDBLCLK) {
+        // A window whose size is fixed never maximises.
+        SIZE minSize = m_PaintManager.GetMinInfo();
+        SIZE maxSize = m_PaintManager.GetMaxInfo();
+        if (minSize.cx == maxSize.cx && minSize.cy == maxSize.cy)
+            return 0;
+    }
+    return WindowImplBase::OnMessage(uMsg, wParam, lParam);
+}
+
+LRESULT CMainFrameWnd::OnClose(UINT, WPARAM, LPARAM, bool& handled) {
+    // Nothing to save: the copy engine's threads end with the process, a
+    // partial destination stays and profiles.ini keeps its old value.
+    handled = true;
+    ExitProcess(0);
+}
+
+void CMainFrameWnd::SetOldDirectoryText(const std::wstring& text) {
+    if (oldFileDir_)
+        oldFileDir_->SetText(text);
+}
+
+std::wstring CMainFrameWnd::GetOldDirectoryText() const {
+    return oldFileDir_ ? oldFileDir_->GetText() : std::wstring();
+}
+
+void CMainFrameWnd::SetNewDirectoryText(const std::wstring& text) {
+    if (newFileDir_)
+        newFileDir_->SetText(text);
+}
+
+std::wstring CMainFrameWnd::GetNewDirectoryText() const {
+    return newFileDir_ ? newFileDir_->GetText() : std::wstring();
+}
+
+void CMainFrameWnd::SetLogText(const std::wstring& text) {
+    if (copyLog_)
+        copyLog_->SetText(text);
+}
+
+void CMainFrameWnd::SetProgressValue(int percent) {
+    if (copyProgressBar_)
+        copyProgressBar_->SetValue(percent);
+}
+
+void CMainFrameWnd::ShowIdleButtons() {
+    if (cancelBtn_)
+        cancelBtn_->SetVisible(true);
+    if (okBtn_) {
+        okBtn_->SetText(L"立即迁移");
+        okBtn_->SetEnabled(true);
+    }
+}
+
+void CMainFrameWnd::ShowCopyingButtons() {
+    if (cancelBtn_)
+        cancelBtn_->SetVisible(false);
+    if (okBtn_) {
+        okBtn_->SetEnabled(false);
+        okBtn_->SetText(L"立即运行");
+    }
+}
+
+void CMainFrameWnd::ShowFinishedButtons() {
+    if (okBtn_)
+        okBtn_->SetEnabled(true);
+}
+
+void CMainFrameWnd::StartProgressTimer() {
+    SetTimer(GetHWND(), kProgressTimerId, kProgressTimerPeriodMs, nullptr);
+}
+
+void CMainFrameWnd::StopProgressTimer() {
+    KillTimer(GetHWND(), kProgressTimerId);
+}
+
+bool CMainFrameWnd::ChooseFolder(std::wstring* folder) {
+    return ::ChooseFolder(GetHWND(), folder);
+}
+
+void CMainFrameWnd::CloseWindow() {
+    PostClose(2);
+}
+
+std::wstring CMainFrameWnd::ReadProfileDirectory() {
+    return ::ReadProfileDirectory();
+}
+
+void CMainFrameWnd::RewriteProfilePath(const std::wstring& newDirectory) {
+    ::RewriteProfilePath(newDirectory);
+}
+
+bool CMainFrameWnd::EnsureClientStopped() {
+    std::wstring client = ProgramDirectoryPath(kClientFileName);
+    return !client.empty() && ::EnsureClientStopped(client);
+}
+
+void CMainFrameWnd::LaunchClient() {
+    std::wstring client = ProgramDirectoryPath(kClientFileName);
+    if (!client.empty())
+        ::LaunchClient(client);
+}
+
+bool CMainFrameWnd::DirectoryExists(const std::wstring& path) {
+    return ::DirectoryExists(path);
+}
+
+bool CMainFrameWnd::CreateDirectoryPath(const std::wstring& path) {
+    return ::CreateDirectoryPath(path);
+}
+
+void CMainFrameWnd::StartCopy(const std::wstring& source, const std::wstring& destination) {
+    copyEngine_.AddJob(source.c_str(), destination.c_str());
+}
+
+CopySample CMainFrameWnd::SampleProgress() {
+    CopyProgress progress = {};
+    copyEngine_.GetProgress(&progress);
+    CopySample sample;
+    sample.runEnded = progress.runEnded != 0;
+    sample.errors = progress.errors;
+    sample.bytesTotal = progress.bytesTotal;
+    sample.bytesDone = progress.bytesDone;
+    return sample;
+}

@@ -1,0 +1,197 @@
+#!/usr/bin/env bash
+# End-to-end test of Movara.exe under Xvfb, driven with xdo like a person:
+# window shape and keys, the start checks, the real folder browser, a full
+# migration with a running (stand-in) mail client, and the restart.
+#   movara-gui.sh <build dir>
+set -uo pipefail
+build=$(cd "$1" && pwd)
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+export OSTRA_WINEPREFIX="$build/wineprefix-movara"
+source "$here/../../tools/wine-env"
+source "$here/gui-lib.sh"
+ostra_prepare_prefix
+
+artifacts="$build/movara-gui-artifacts"
+rm -rf "$artifacts"
+mkdir -p "$artifacts"
+failures=0
+pass() { echo "PASS: $*"; }
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+check() { # <description> <command...>
+  local what=$1
+  shift
+  if "$@"; then pass "$what"; else fail "$what"; fi
+}
+# Text wider than an edit field is cut at the field's edge.
+field_width() { local w; w=$(movara_text_width "$1"); echo $((w > 336 ? 336 : w)); }
+near() { [ -n "$1" ] && [ -n "$2" ] && [ $(($1 - $2)) -le "$3" ] && [ $(($2 - $1)) -le "$3" ]; }
+
+cleanup() {
+  wineserver -k >/dev/null 2>&1
+  movara_stop_xvfb
+}
+trap cleanup EXIT
+
+movara_start_xvfb || exit 1
+# The prefix's desktop belongs to the display it first ran on.
+wineserver -k >/dev/null 2>&1
+echo "display $DISPLAY, prefix $WINEPREFIX"
+
+appdata_win=$(movara_appdata_win)
+appdata=$(winepath -u "$appdata_win" 2>/dev/null)
+[ -n "$appdata" ] || { echo "no APPDATA in the prefix"; exit 1; }
+program="$WINEPREFIX/drive_c/Program Files/Ostra Mail"
+program_win='C:\Program Files\Ostra Mail'
+rm -rf "$appdata/harbec" "$WINEPREFIX/drive_c/MailData" "$program"
+movara_install_program "$build/bin" "$program"
+
+start_movara() { # sets movara_pid and win
+  (cd "$program" && exec wine "$program_win\\Movara.exe") >/dev/null 2>&1 &
+  movara_pid=$!
+  win=$(movara_wait_window "$MOVARA_TITLE" 40) || { fail "the window appears"; exit 1; }
+  sleep 1.5 # first paint
+}
+
+exit_code_of() { # <pid> [seconds]: waits for a process, prints its exit code
+  local i
+  for ((i = 0; i < ${2:-10} * 10; i++)); do
+    kill -0 "$1" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -0 "$1" 2>/dev/null && { echo "running"; return; }
+  wait "$1"
+  echo $?
+}
+
+log_ink() { movara_ink_width "$1" 18 268 464 28; }
+field_ink() { movara_ink_width "$1" "$2" "$3" "${4:-340}" 22; }
+
+# --- 1. No profiles.ini: the window, its refusals and its keys --------------
+start_movara
+read -r x y w h < <(movara_geometry "$win")
+check "window is 500x350 (got ${w}x${h})" test "$w" = 500 -a "$h" = 350
+check "window is centred (at $x,$y)" near "$x" 262 2
+movara_screenshot "$win" "$artifacts/1-no-profile.png"
+expected=$(field_width "读取数据出错，请检查Ostra Mail 是否已安装，并初始化")
+got=$(field_ink "$artifacts/1-no-profile.png" 104 95)
+check "old-directory field shows the read error (ink $got, text $expected)" near "${got:-0}" "$expected" 8
+
+movara_click "$win" $MOVARA_OK_BTN
+sleep 0.8
+movara_screenshot "$win" "$artifacts/1-ok-without-profile.png"
+expected=$(movara_text_width "请先确认本地Ostra Mail已安装，已运行过")
+got=$(log_ink "$artifacts/1-ok-without-profile.png")
+check "OkBtn answers that Ostra Mail must be installed (ink $got, text $expected)" near "${got:-0}" "$expected" 6
+
+xdo key --window "$win" Escape
+sleep 1
+check "Escape does not close the window" xdo getwindowname "$win"
+
+movara_double_click "$win" $MOVARA_CAPTION
+sleep 1
+read -r x2 y2 w2 h2 < <(movara_geometry "$win")
+check "a caption double-click does not maximise (${w2}x${h2})" test "$w2" = 500 -a "$h2" = 350
+
+xdo key --window "$win" alt+F4
+movara_window_gone "$win" 10
+check "Alt+F4 ends the program with exit code 0" test "$(exit_code_of "$movara_pid")" = 0
+
+# --- 2. A full migration with the mail client running ------------------------
+python3 "$here/make_profile.py" "$appdata" 24
+old_profile="$appdata/harbec/Tarn/Profiles/abcd1234.default"
+cp "$appdata/harbec/Tarn/profiles.ini" "$artifacts/profiles.ini.before"
+mkdir -p "$WINEPREFIX/drive_c/MailData"
+rm -f "$program/ostramail-launches.txt"
+
+(cd "$program" && exec wine "$program_win\\ostramail.exe") >/dev/null 2>&1 &
+client_pid=$!
+sleep 1
+
+start_movara
+movara_screenshot "$win" "$artifacts/2-idle.png"
+got=$(field_ink "$artifacts/2-idle.png" 104 95)
+expected=$(field_width "$appdata_win\\harbec\\Tarn\\Profiles\\abcd1234.default")
+check "old-directory field shows the profile directory (ink $got, text $expected)" near "${got:-0}" "$expected" 8
+
+movara_click "$win" $MOVARA_OK_BTN
+sleep 0.8
+movara_screenshot "$win" "$artifacts/2-ok-without-folder.png"
+expected=$(movara_text_width "请先选择新目录")
+got=$(log_ink "$artifacts/2-ok-without-folder.png")
+check "OkBtn without a folder answers 请先选择新目录 (ink $got, text $expected)" near "${got:-0}" "$expected" 6
+
+# The folder browser: a second top-level window of the program.
+before=$(xdo search --onlyvisible --name '.' 2>/dev/null | sort)
+movara_click "$win" $MOVARA_SELECT_DIR
+dialog=
+for ((i = 0; i < 100; i++)); do
+  dialog=$(comm -13 <(echo "$before") <(xdo search --onlyvisible --name '.' 2>/dev/null | sort) | head -n1)
+  [ -n "$dialog" ] && break
+  sleep 0.1
+done
+if [ -z "$dialog" ]; then
+  fail "the folder browser opens"
+else
+  sleep 1
+  movara_screenshot "$dialog" "$artifacts/2-folder-browser.png"
+  movara_browse_to "$dialog" MailData
+  movara_window_gone "$dialog" 10 || fail "the folder browser closes"
+fi
+sleep 0.8
+movara_screenshot "$win" "$artifacts/2-folder-chosen.png"
+expected=$(movara_text_width 'C:\MailData\Profiles')
+got=$(field_ink "$artifacts/2-folder-chosen.png" 104 153 310)
+check "new-directory field shows C:\\MailData\\Profiles (ink $got, text $expected)" near "${got:-0}" "$expected" 6
+
+movara_click "$win" $MOVARA_OK_BTN
+sleep 0.5
+movara_screenshot "$win" "$artifacts/3-copying.png"
+check "the running mail client is terminated" test "$(exit_code_of "$client_pid" 25)" = 0
+
+ini="$appdata/harbec/Tarn/profiles.ini"
+for ((i = 0; i < 240; i++)); do
+  grep -q '^IsRelative=0' "$ini" && break
+  sleep 0.5
+done
+sleep 1
+movara_screenshot "$win" "$artifacts/4-finished.png"
+bar=$(movara_pixel "$artifacts/4-finished.png" ${MOVARA_BAR_END})
+check "the progress bar reaches 100 (end pixel #$bar is green)" \
+  python3 -c "import sys; c=int('$bar' or '0',16); r,g,b=c>>16,(c>>8)&255,c&255; sys.exit(0 if g>r+40 and g>b+40 else 1)"
+expected=$(movara_text_width "迁移已完成，旧数据未删除，请自行确认后删除")
+got=$(log_ink "$artifacts/4-finished.png")
+check "copyLog reports the completed migration (ink $got, text $expected)" near "${got:-0}" "$expected" 6
+
+check "every file arrives byte-identical" diff -r "$old_profile" "$WINEPREFIX/drive_c/MailData/Profiles"
+check "the old data stays in place" test -f "$old_profile/Mail/Local Folders/Inbox"
+cp "$ini" "$artifacts/profiles.ini.after"
+check "profiles.ini points Profile0 at the copy and keeps the rest" python3 - "$artifacts/profiles.ini.before" "$ini" <<'PY'
+import configparser, sys
+def load(path):
+    c = configparser.ConfigParser(interpolation=None, strict=False)
+    c.optionxform = str
+    c.read(path, encoding="latin-1")
+    return {s: dict(c[s]) for s in c.sections()}
+before, after = load(sys.argv[1]), load(sys.argv[2])
+expected = {s: dict(v) for s, v in before.items()}
+expected["Profile0"].update(Path=r"C:\MailData\Profiles", IsRelative="0", Default="1")
+if after != expected:
+    print("expected", expected, "\ngot     ", after)
+    sys.exit(1)
+PY
+
+movara_click "$win" $MOVARA_RUN_BTN
+check "立即运行 ends the program with exit code 0" test "$(exit_code_of "$movara_pid" 15)" = 0
+for ((i = 0; i < 50; i++)); do
+  [ "$(wc -l <"$program/ostramail-launches.txt")" -ge 2 ] && break
+  sleep 0.1
+done
+check "the mail client is started with -purgecaches -upgradestartup" \
+  test "$(tail -n1 "$program/ostramail-launches.txt" 2>/dev/null)" = "-purgecaches -upgradestartup"
+
+echo "screenshots and files: $artifacts"
+if [ "$failures" -ne 0 ]; then
+  echo "$failures check(s) failed"
+  exit 1
+fi
+echo "all checks passed"
