@@ -146,6 +146,12 @@ check "new-directory field shows C:\\MailData\\Profiles (ink $got, text $expecte
 movara_click "$win" $MOVARA_OK_BTN
 sleep 0.5
 movara_screenshot "$win" "$artifacts/3-copying.png"
+expected=$(movara_text_width "迁移进行中，请勿关闭")
+got=$(log_ink "$artifacts/3-copying.png")
+check "copyLog shows the copy running (ink $got, text $expected)" near "${got:-0}" "$expected" 6
+run=$(movara_pixel "$artifacts/3-copying.png" ${MOVARA_RUN_BTN})
+check "while copying the cancel button is gone and 立即运行 is disabled (#$run)" \
+  python3 -c "import sys; c=int('$run' or '0',16); r,g,b=c>>16,(c>>8)&255,c&255; sys.exit(0 if min(r,g,b)>200 else 1)"
 check "the running mail client is terminated" test "$(exit_code_of "$client_pid" 25)" = 0
 
 ini="$appdata/harbec/Tarn/profiles.ini"
