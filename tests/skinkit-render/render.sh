@@ -2,7 +2,8 @@
 # Shows a small skin through skinview on a private Xvfb display and checks the
 # screen at chosen pixels: nine-grid corners, a button's normal, hot and pushed
 # images, the progress bar's fill edge, text, clicks and keys, dragging by the
-# caption, and closing by the close button and by Alt+F4.
+# caption, closing by the close button and by Alt+F4, and the failure message
+# box with exit code 1 for a markup that cannot be loaded.
 set -euo pipefail
 build="$1"
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -146,6 +147,29 @@ sleep 0.3
 xdotool key alt+F4
 for _ in $(seq 100); do kill -0 "$viewer" 2>/dev/null || break; sleep 0.1; done
 if kill -0 "$viewer" 2>/dev/null; then echo "FAIL viewer still running after Alt+F4"; fail=1; else echo "ok   Alt+F4 closes"; viewer=""; fi
+
+# A markup that cannot be loaded: the failure message box, then exit code 1.
+wine "$build/bin/skinview.exe" skin absent.xml > "$work/out3.txt" 2>>"$work/err.txt" &
+viewer=$!
+box=""
+for _ in $(seq 300); do box=$(xdotool search --name "错误提示" 2>/dev/null | head -1 || true); [ -n "$box" ] && break; sleep 0.1; done
+if [ -n "$box" ]; then echo "ok   failure message box shown"; else echo "FAIL no failure message box"; fail=1; fi
+if [ -n "$box" ]; then
+  # Focus the box with a click on it, then confirm with Return.
+  eval "$(xdotool getwindowgeometry --shell "$box")"
+  xdotool mousemove $((X + 20)) $((Y + 20)) click 1
+  sleep 0.3
+  xdotool key Return
+fi
+for _ in $(seq 100); do kill -0 "$viewer" 2>/dev/null || break; sleep 0.1; done
+code=0
+if kill -0 "$viewer" 2>/dev/null; then
+  code=timeout
+else
+  wait "$viewer" || code=$?
+  viewer=""
+fi
+check "exit code after the failure box" "1" "$code"
 
 [ "$fail" = 0 ] || { echo "--- skinview output"; cat "$work/out.txt"; cat "$work/err.txt"; }
 exit "$fail"
