@@ -25,7 +25,7 @@ std::vector<std::wstring>& IncludeStack() {
     static std::vector<std::wstring> stack;
     return stack;
 }
-constexpr size_t kMaxIncludeDepth = 16;
+constexpr size_t kMaxIncludeDepth = 8;
 
 bool SameName(const std::wstring& a, const std::wstring& b) {
     return _wcsicmp(a.c_str(), b.c_str()) == 0;
@@ -134,6 +134,8 @@ CControlUI* CDialogBuilder::Include(const CMarkupNode& node, CControlUI* parent,
     for (int i = 0; i < count; ++i) {
         CDialogBuilder builder;
         CControlUI* control = builder.Create(source, m_resourceType, m_callback, manager, parent);
+        if (!control)
+            break; // a markup that yields nothing will not yield anything the next time
         if (!first)
             first = control;
         else if (control && !parent)

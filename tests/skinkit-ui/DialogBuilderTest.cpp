@@ -245,3 +245,61 @@ TEST(Builder, BadInputGivesNoControlAndKeepsTheParserMessage) {
         }
     }
 }
+
+TEST(Builder, SurvivesMutatedMarkup) {
+    const std::wstring sample = LR"(<Window size="500,350" caption="0,0,0,32" roundcorner="4,4">
+  <Font name="微软雅黑" size="12" default="true" /><Font name="微软雅黑" size="14" bold="true" />
+  <Default name="VScrollBar" value="thumbnormalimage=&quot;file='a.bmp' corner='2,2,2,2'&quot; width=&quot;8&quot;" />
+  <Include source="other.xml" count="2" />
+  <VerticalLayout name="root" bkimage="res='w.png' corner='30,30,30,30'" inset="1,2,3,4" vscrollbar="true">
+    <HorizontalLayout height="32" childpadding="3"><Label text="t" padding="220,0,0,0" font="1" align="center" />
+      <HorizontalLayout float="true" pos="-50,8,-10,40"><Button name="b" width="16" height="16"
+        normalimage="file='n.png' corner='4,4,4,4'" bordersize="1,2,3,4" shortcut="x" /></HorizontalLayout>
+    </HorizontalLayout>
+    <Edit name="e" tipvalue="tip" maxchar="5" password="true" readonly="true" textpadding="4,3,4,3" />
+    <Progress name="p" min="10" max="5" value="99" hor="false" foreimage="file='f.png'" isstretchfore="false" />
+    <Control bkcolor="#FF102030" bkcolor2="#FF405060" bkcolor3="#FF708090" borderround="5,5" minwidth="3" />
+  </VerticalLayout></Window>)";
+    uint32_t seed = 12345;
+    auto next = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) & 0x7FFF;
+    };
+    const wchar_t alphabet[] = L"<>/=\"' &;#,-019aZ\t";
+    TestSkinFolder folder;
+    folder.WriteText(L"other.xml", L"<Window><Label /></Window>");
+    int built = 0;
+    HDC dc = ::CreateCompatibleDC(nullptr);
+    HBITMAP bitmap = ::CreateBitmap(500, 350, 1, 32, nullptr);
+    HGDIOBJ old = ::SelectObject(dc, bitmap);
+    for (int round = 0; round < 400; ++round) {
+        std::wstring text = sample;
+        const int edits = 1 + static_cast<int>(next() % 6);
+        for (int i = 0; i < edits && !text.empty(); ++i) {
+            const size_t at = next() % text.size();
+            switch (next() % 3) {
+            case 0:
+                text.erase(at, 1 + next() % 8);
+                break;
+            case 1:
+                text.insert(at, 1, alphabet[next() % (sizeof(alphabet) / sizeof(wchar_t) - 1)]);
+                break;
+            default:
+                text[at] = alphabet[next() % (sizeof(alphabet) / sizeof(wchar_t) - 1)];
+                break;
+            }
+        }
+        CPaintManagerUI pm;
+        CDialogBuilder builder;
+        if (CControlUI* root = builder.CreateFromText(text, nullptr, &pm)) {
+            ++built;
+            pm.AttachDialog(root);
+            pm.LayoutTo(RECT{0, 0, 500, 350});
+            pm.PaintTo(dc, RECT{0, 0, 500, 350});
+        }
+    }
+    ::SelectObject(dc, old);
+    ::DeleteObject(bitmap);
+    ::DeleteDC(dc);
+    EXPECT_GT(built, 0);
+}
