@@ -220,6 +220,17 @@ TEST(Builder, IncludeBuildsCountTimesAndStopsOnRecursion) {
     EXPECT_STREQ(list->GetItemAt(3)->GetClass(), L"LabelUI");
 }
 
+TEST(Builder, BuildsAMarkupResourceByNumericIdText) {
+    CPaintManagerUI pm;
+    CDialogBuilder builder;
+    std::unique_ptr<CControlUI> root(builder.Create(L"300", L"xml", nullptr, &pm));
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(root->GetName(), L"fromResource");
+    EXPECT_EQ(pm.GetInitSize().cx, 320);
+    CDialogBuilder missing;
+    EXPECT_EQ(missing.Create(L"301", L"xml", nullptr, &pm), nullptr);
+}
+
 TEST(Builder, BadInputGivesNoControlAndKeepsTheParserMessage) {
     CPaintManagerUI pm;
     {
