@@ -71,6 +71,8 @@ protected:
     ~IMessageFilterUI() = default;
 };
 
+// Gets the first look at a window's messages in the message loop; returning
+// S_OK means the message was translated and must not be dispatched.
 class ITranslateAccelerator {
 public:
     virtual LRESULT TranslateAccelerator(MSG* pMsg) = 0;
