@@ -85,6 +85,21 @@ movara_screenshot() { # <window id> <file>
   timeout 20 import -window "$1" "$2" 2>/dev/null
 }
 
+# After the folder browser closes: waits until it is gone and the main window
+# has painted the area it covered again (the window takes clicks from then on).
+movara_wait_browser_closed() { # <dialog id> <main window id>
+  movara_window_gone "$1" 10 || return 1
+  local i shot
+  shot=$(mktemp --suffix=.png)
+  for ((i = 0; i < 50; i++)); do
+    sleep 0.2
+    movara_screenshot "$2" "$shot" || continue
+    [ "$(movara_pixel "$shot" 250 200)" != "000000" ] && break
+  done
+  rm -f "$shot"
+  sleep 0.5
+}
+
 # The colour of one pixel of a screenshot as #RRGGBB.
 movara_pixel() { # <file> <x> <y>
   convert "$1" -format "%[hex:p{$2,$3}]" info: 2>/dev/null | cut -c1-6

@@ -135,9 +135,8 @@ else
   sleep 1
   movara_screenshot "$dialog" "$artifacts/2-folder-browser.png"
   movara_browse_to "$dialog" MailData
-  movara_window_gone "$dialog" 10 || fail "the folder browser closes"
+  movara_wait_browser_closed "$dialog" "$win" || fail "the folder browser closes"
 fi
-sleep 0.8
 movara_screenshot "$win" "$artifacts/2-folder-chosen.png"
 expected=$(movara_text_width 'C:\MailData\Profiles')
 got=$(field_ink "$artifacts/2-folder-chosen.png" 104 153 310)
