@@ -4,12 +4,15 @@
 #include "FolderChooser.h"
 #include "ProcessControl.h"
 #include "ProfileRegistry.h"
+#include "StartupClock.h"
 #include "resource.h"
 
 #include <ButtonUI.h>
 #include <EditUI.h>
 #include <LabelUI.h>
 #include <ProgressUI.h>
+
+#include <cwchar>
 
 using namespace SkinKit;
 
@@ -73,9 +76,10 @@ void CMainFrameWnd::OnNotify(TNotifyUI& msg) {
         PostClose(2);
     else if (name == L"selectDir")
         controller_.OnSelectDirectory();
-    else if (name == L"OkBtn")
+    else if (name == L"OkBtn") {
+        NoteTiming(L"start clicked");
         controller_.OnStartClicked();
-    else
+    } else
         OnButtonClick(msg);
 }
 
@@ -89,7 +93,12 @@ LRESULT CMainFrameWnd::OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
         if (minSize.cx == maxSize.cx && minSize.cy == maxSize.cy)
             return 0;
     }
-    return WindowImplBase::OnMessage(uMsg, wParam, lParam);
+    LRESULT result = WindowImplBase::OnMessage(uMsg, wParam, lParam);
+    if (uMsg == WM_PAINT && !firstPaintNoted_) {
+        firstPaintNoted_ = true;
+        NoteTiming(L"first paint done");
+    }
+    return result;
 }
 
 LRESULT CMainFrameWnd::OnClose(UINT, WPARAM, LPARAM, bool& handled) {
@@ -125,6 +134,9 @@ void CMainFrameWnd::SetLogText(const std::wstring& text) {
 void CMainFrameWnd::SetProgressValue(int percent) {
     if (copyProgressBar_)
         copyProgressBar_->SetValue(percent);
+    wchar_t what[32];
+    swprintf(what, sizeof(what) / sizeof(what[0]), L"progress %d%%", percent);
+    NoteTiming(what);
 }
 
 void CMainFrameWnd::ShowIdleButtons() {

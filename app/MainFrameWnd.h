@@ -73,6 +73,7 @@ private:
     SkinKit::CEditUI* newFileDir_ = nullptr;
     SkinKit::CLabelUI* copyLog_ = nullptr;
 
+    bool firstPaintNoted_ = false;
     CCopyEngine copyEngine_;
     MigrationController controller_;
 };

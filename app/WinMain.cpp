@@ -1,5 +1,6 @@
 // Entry point of Movara.exe: one window, one user-interface thread.
 #include "MainFrameWnd.h"
+#include "StartupClock.h"
 
 #include <PaintManagerUI.h>
 #include <objbase.h>
@@ -7,6 +8,7 @@
 #include <new>
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
+    MarkProgramStart();
     SkinKit::CPaintManagerUI::SetInstance(instance);
     if (FAILED(CoInitialize(nullptr)))
         return 0;
