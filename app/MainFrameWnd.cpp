@@ -61,7 +61,8 @@ void CMainFrameWnd::OnWindowReady() {
 
 void CMainFrameWnd::SetWindowIcon() {
     // The icon file beside the program, as the current directory gives it.
-    HICON icon = static_cast<HICON>(LoadImageW(nullptr, L"app.ico", IMAGE_ICON, 0, 0, LR_LOADFROMFILE | LR_SHARED));
+    HICON icon = static_cast<HICON>(
+        LoadImageW(nullptr, L"app.ico", IMAGE_ICON, 0, 0, LR_LOADFROMFILE | LR_DEFAULTSIZE | LR_SHARED));
     if (icon == nullptr)
         return;
     ::SendMessageW(GetHWND(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
