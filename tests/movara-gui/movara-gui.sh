@@ -105,6 +105,14 @@ rm -f "$program/ostramail-launches.txt"
 
 (cd "$program" && exec wine "$program_win\\ostramail.exe") >/dev/null 2>&1 &
 client_pid=$!
+# A second client from another folder keeps one mailbox locked: Movara must
+# leave it alone, and the first copy cannot complete.
+locker="$WINEPREFIX/drive_c/Locker"
+mkdir -p "$locker"
+cp -f "$build/bin/ostramail.exe" "$locker/"
+(cd "$locker" && exec wine 'C:\Locker\ostramail.exe' --hold-file "$appdata_win\harbec\Tarn\Profiles\abcd1234.default\Mail\Local Folders\Sent") \
+  >/dev/null 2>&1 &
+locker_pid=$!
 sleep 1
 
 start_movara
@@ -154,6 +162,25 @@ check "while copying the cancel button is gone and 立即运行 is disabled (#$r
 check "the running mail client is terminated" test "$(exit_code_of "$client_pid" 25)" = 0
 
 ini="$appdata/harbec/Tarn/profiles.ini"
+# The copy ends short of the locked mailbox: nothing is redirected, and the
+# user can try again.
+for ((i = 0; i < 60; i++)); do
+  sleep 0.5
+  movara_screenshot "$win" "$artifacts/3-incomplete.png" || continue
+  [ "$(movara_pixel "$artifacts/3-incomplete.png" ${MOVARA_CANCEL_BTN})" = "FFFFFF" ] && break
+done
+sleep 0.5
+movara_screenshot "$win" "$artifacts/3-incomplete.png"
+expected=$(movara_text_width "迁移未完成，Ostra Mail仍使用旧目录，请重新迁移")
+got=$(log_ink "$artifacts/3-incomplete.png")
+check "an incomplete copy says so in copyLog (ink $got, text $expected)" near "${got:-0}" "$expected" 6
+check "an incomplete copy leaves profiles.ini untouched" cmp -s "$ini" "$artifacts/profiles.ini.before"
+check "the client from another folder was left running" kill -0 "$locker_pid"
+kill "$locker_pid" 2>/dev/null
+wait "$locker_pid" 2>/dev/null
+sleep 1
+movara_click "$win" $MOVARA_OK_BTN
+
 for ((i = 0; i < 240; i++)); do
   grep -q '^IsRelative=0' "$ini" && break
   sleep 0.5

@@ -1,7 +1,9 @@
 // Stand-in for the mail client in tests: appends its command line (UTF-8, one
 // line per start) to "ostramail-launches.txt" beside itself, then runs until
-// it is terminated.
+// it is terminated. With "--hold-file PATH" it also keeps PATH open without
+// sharing, as a running client keeps its mailboxes, so copies of it fail.
 #include <UniqueHandle.h>
+#include <shellapi.h>
 #include <windows.h>
 
 #include <string>
@@ -36,10 +38,23 @@ void RecordCommandLine() {
     WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
 }
 
+Ostra::UniqueFile HoldRequestedFile() {
+    int count = 0;
+    LPWSTR* args = CommandLineToArgvW(GetCommandLineW(), &count);
+    Ostra::UniqueFile held;
+    for (int i = 0; args != nullptr && i + 1 < count; ++i) {
+        if (lstrcmpW(args[i], L"--hold-file") == 0)
+            held.reset(CreateFileW(args[i + 1], GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    }
+    LocalFree(args);
+    return held;
+}
+
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
     RecordCommandLine();
+    Ostra::UniqueFile held = HoldRequestedFile();
     for (;;)
         Sleep(INFINITE);
 }
