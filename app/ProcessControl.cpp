@@ -176,24 +176,23 @@ bool EnsureClientStopped(const std::wstring& imagePath, DWORD retryDelayMs) {
     return false;
 }
 
-std::int32_t GetIntegrityLevel(DWORD processId, DWORD* level) {
-    if (level == nullptr)
-        return kResultInvalidArg;
-    *level = kIntegrityHigh;
-    if (!HasIntegrityLevels())
-        return 0;
+namespace {
 
+// The integrity level of a process; 0x3000 whenever it cannot be read. False
+// only when the label's sub-authority count cannot be read.
+bool ReadIntegrityLevel(DWORD processId, DWORD* level) {
+    *level = kIntegrityHigh;
     UniqueHandle process(OpenProcess(kFullProcessAccess, FALSE, processId));
     if (!process)
-        return 0;
+        return true;
     UniqueHandle token;
     if (!OpenProcessToken(process.get(), kAllTokenAccess, token.put()))
-        return 0;
+        return true;
 
     DWORD size = 0;
     if (GetTokenInformation(token.get(), TokenIntegrityLevel, nullptr, 0, &size) ||
         GetLastError() != ERROR_INSUFFICIENT_BUFFER || size == 0)
-        return 0;
+        return true;
     struct HeapBlock {
         void* p;
         ~HeapBlock() {
@@ -201,16 +200,26 @@ std::int32_t GetIntegrityLevel(DWORD processId, DWORD* level) {
                 HeapFree(GetProcessHeap(), 0, p);
         }
     } label{HeapAlloc(GetProcessHeap(), 0, size)};
-    if (label.p == nullptr)
-        return 0;
-    if (!GetTokenInformation(token.get(), TokenIntegrityLevel, label.p, size, &size))
-        return 0;
+    if (label.p == nullptr || !GetTokenInformation(token.get(), TokenIntegrityLevel, label.p, size, &size))
+        return true;
 
     PSID sid = static_cast<TOKEN_MANDATORY_LABEL*>(label.p)->Label.Sid;
     PUCHAR count = GetSidSubAuthorityCount(sid);
     if (count == nullptr || *count == 0)
-        return kResultUnexpected;
+        return false;
     *level = *GetSidSubAuthority(sid, static_cast<DWORD>(*count - 1));
+    return true;
+}
+
+} // namespace
+
+std::int32_t GetIntegrityLevel(DWORD processId, DWORD* level) {
+    if (level == nullptr)
+        return kResultInvalidArg;
+    DWORD found = kIntegrityHigh;
+    if (HasIntegrityLevels() && !ReadIntegrityLevel(processId, &found))
+        return kResultUnexpected;
+    *level = found;
     return 0;
 }
 
