@@ -2,6 +2,9 @@
 # and by tools/demo. Expects tools/wine-env to be sourced already.
 
 MOVARA_TITLE="Ostra Mail数据迁移"
+# Wine's own dialogs in English whatever the caller's locale: the folder browser
+# is walked by its item names.
+export LC_ALL=C.UTF-8
 
 # xdotool, without the noise it prints for windows that have no X focus.
 xdo() { xdotool "$@" 2>/dev/null; }
