@@ -20,8 +20,11 @@ namespace {
 
 const wchar_t kClientFileName[] = L"ostramail.exe";
 
-template <typename T> T* FindNamed(CPaintManagerUI& pm, const wchar_t* name) {
-    return static_cast<T*>(pm.FindControl(name));
+// The named control when it is of the expected kind (asked through its
+// interface name), else null.
+template <typename T> T* FindNamed(CPaintManagerUI& pm, const wchar_t* name, const wchar_t* kind) {
+    CControlUI* control = pm.FindControl(name);
+    return control ? static_cast<T*>(control->GetInterface(kind)) : nullptr;
 }
 
 } // namespace
@@ -39,7 +42,7 @@ std::wstring CMainFrameWnd::SkinFileName() {
 }
 
 int CMainFrameWnd::SkinSourceKind() const {
-    return 4;
+    return SkinSourceResourceZip;
 }
 
 const wchar_t* CMainFrameWnd::SkinResourceId() {
@@ -48,14 +51,14 @@ const wchar_t* CMainFrameWnd::SkinResourceId() {
 
 void CMainFrameWnd::OnWindowReady() {
     SetWindowIcon();
-    copyProgressBar_ = FindNamed<CProgressUI>(m_PaintManager, L"copyProgressBar");
-    cancelBtn_ = FindNamed<CButtonUI>(m_PaintManager, L"CancelBtn");
-    okBtn_ = FindNamed<CButtonUI>(m_PaintManager, L"OkBtn");
-    closeBtn_ = FindNamed<CButtonUI>(m_PaintManager, L"closebtn");
-    selectDir_ = FindNamed<CButtonUI>(m_PaintManager, L"selectDir");
-    oldFileDir_ = FindNamed<CEditUI>(m_PaintManager, L"oldFileDir");
-    newFileDir_ = FindNamed<CEditUI>(m_PaintManager, L"newFileDir");
-    copyLog_ = FindNamed<CLabelUI>(m_PaintManager, L"copyLog");
+    copyProgressBar_ = FindNamed<CProgressUI>(m_PaintManager, L"copyProgressBar", L"Progress");
+    cancelBtn_ = FindNamed<CButtonUI>(m_PaintManager, L"CancelBtn", L"Button");
+    okBtn_ = FindNamed<CButtonUI>(m_PaintManager, L"OkBtn", L"Button");
+    closeBtn_ = FindNamed<CButtonUI>(m_PaintManager, L"closebtn", L"Button");
+    selectDir_ = FindNamed<CButtonUI>(m_PaintManager, L"selectDir", L"Button");
+    oldFileDir_ = FindNamed<CEditUI>(m_PaintManager, L"oldFileDir", L"Edit");
+    newFileDir_ = FindNamed<CEditUI>(m_PaintManager, L"newFileDir", L"Edit");
+    copyLog_ = FindNamed<CLabelUI>(m_PaintManager, L"copyLog", L"Label");
     controller_.OnWindowReady();
 }
 
