@@ -66,22 +66,33 @@ exit_code_of() { # <pid> [seconds]: waits for a process, prints its exit code
 log_ink() { movara_ink_width "$1" 18 268 464 28; }
 field_ink() { movara_ink_width "$1" "$2" "$3" "${4:-340}" 22; }
 
+# Checks a text the window shows by its drawn width, taking screenshots for up
+# to six seconds until it appears (the last one is kept as an artefact).
+check_shown() { # <description> <screenshot> <expected width> <measure command...>
+  local what=$1 shot=$2 expected=$3 got= i
+  shift 3
+  for ((i = 0; i < 30; i++)); do
+    movara_screenshot "$win" "$shot" && got=$("$@" "$shot")
+    near "${got:-0}" "$expected" 8 && break
+    sleep 0.2
+  done
+  check "$what (ink ${got:-none}, text $expected)" near "${got:-0}" "$expected" 8
+}
+log_text() { check_shown "$1" "$2" "$(movara_text_width "$3")" log_ink; }
+old_field() { field_ink "$1" 104 95; }
+new_field() { field_ink "$1" 104 153 310; }
+
 # --- 1. No profiles.ini: the window, its refusals and its keys --------------
 start_movara
 read -r x y w h < <(movara_geometry "$win")
 check "window is 500x350 (got ${w}x${h})" test "$w" = 500 -a "$h" = 350
 check "window is centred (at $x,$y)" near "$x" 262 2
-movara_screenshot "$win" "$artifacts/1-no-profile.png"
-expected=$(field_width "读取数据出错，请检查Ostra Mail 是否已安装，并初始化")
-got=$(field_ink "$artifacts/1-no-profile.png" 104 95)
-check "old-directory field shows the read error (ink $got, text $expected)" near "${got:-0}" "$expected" 8
+check_shown "old-directory field shows the read error" "$artifacts/1-no-profile.png" \
+  "$(field_width "读取数据出错，请检查Ostra Mail 是否已安装，并初始化")" old_field
 
 movara_click "$win" $MOVARA_OK_BTN
-sleep 0.8
-movara_screenshot "$win" "$artifacts/1-ok-without-profile.png"
-expected=$(movara_text_width "请先确认本地Ostra Mail已安装，已运行过")
-got=$(log_ink "$artifacts/1-ok-without-profile.png")
-check "OkBtn answers that Ostra Mail must be installed (ink $got, text $expected)" near "${got:-0}" "$expected" 6
+log_text "OkBtn answers that Ostra Mail must be installed" "$artifacts/1-ok-without-profile.png" \
+  "请先确认本地Ostra Mail已安装，已运行过"
 
 xdo key --window "$win" Escape
 sleep 1
@@ -116,17 +127,11 @@ locker_pid=$!
 sleep 1
 
 start_movara
-movara_screenshot "$win" "$artifacts/2-idle.png"
-got=$(field_ink "$artifacts/2-idle.png" 104 95)
-expected=$(field_width "$appdata_win\\harbec\\Tarn\\Profiles\\abcd1234.default")
-check "old-directory field shows the profile directory (ink $got, text $expected)" near "${got:-0}" "$expected" 8
+check_shown "old-directory field shows the profile directory" "$artifacts/2-idle.png" \
+  "$(field_width "$appdata_win\\harbec\\Tarn\\Profiles\\abcd1234.default")" old_field
 
 movara_click "$win" $MOVARA_OK_BTN
-sleep 0.8
-movara_screenshot "$win" "$artifacts/2-ok-without-folder.png"
-expected=$(movara_text_width "请先选择新目录")
-got=$(log_ink "$artifacts/2-ok-without-folder.png")
-check "OkBtn without a folder answers 请先选择新目录 (ink $got, text $expected)" near "${got:-0}" "$expected" 6
+log_text "OkBtn without a folder answers 请先选择新目录" "$artifacts/2-ok-without-folder.png" "请先选择新目录"
 
 # The folder browser: a second top-level window of the program.
 before=$(xdo search --onlyvisible --name '.' 2>/dev/null | sort)
@@ -145,17 +150,11 @@ else
   movara_browse_to "$dialog" MailData
   movara_wait_browser_closed "$dialog" "$win" || fail "the folder browser closes"
 fi
-movara_screenshot "$win" "$artifacts/2-folder-chosen.png"
-expected=$(movara_text_width 'C:\MailData\Profiles')
-got=$(field_ink "$artifacts/2-folder-chosen.png" 104 153 310)
-check "new-directory field shows C:\\MailData\\Profiles (ink $got, text $expected)" near "${got:-0}" "$expected" 6
+check_shown "new-directory field shows C:\\MailData\\Profiles" "$artifacts/2-folder-chosen.png" \
+  "$(movara_text_width 'C:\MailData\Profiles')" new_field
 
 movara_click "$win" $MOVARA_OK_BTN
-sleep 0.5
-movara_screenshot "$win" "$artifacts/3-copying.png"
-expected=$(movara_text_width "迁移进行中，请勿关闭")
-got=$(log_ink "$artifacts/3-copying.png")
-check "copyLog shows the copy running (ink $got, text $expected)" near "${got:-0}" "$expected" 6
+log_text "copyLog shows the copy running" "$artifacts/3-copying.png" "迁移进行中，请勿关闭"
 run=$(movara_pixel "$artifacts/3-copying.png" ${MOVARA_RUN_BTN})
 check "while copying the cancel button is gone and 立即运行 is disabled (#$run)" \
   python3 -c "import sys; c=int('$run' or '0',16); r,g,b=c>>16,(c>>8)&255,c&255; sys.exit(0 if min(r,g,b)>200 else 1)"
@@ -169,11 +168,8 @@ for ((i = 0; i < 60; i++)); do
   movara_screenshot "$win" "$artifacts/3-incomplete.png" || continue
   [ "$(movara_pixel "$artifacts/3-incomplete.png" ${MOVARA_CANCEL_BTN})" = "FFFFFF" ] && break
 done
-sleep 0.5
-movara_screenshot "$win" "$artifacts/3-incomplete.png"
-expected=$(movara_text_width "迁移未完成，Ostra Mail仍使用旧目录，请重新迁移")
-got=$(log_ink "$artifacts/3-incomplete.png")
-check "an incomplete copy says so in copyLog (ink $got, text $expected)" near "${got:-0}" "$expected" 6
+log_text "an incomplete copy says so in copyLog" "$artifacts/3-incomplete.png" \
+  "迁移未完成，Ostra Mail仍使用旧目录，请重新迁移"
 check "an incomplete copy leaves profiles.ini untouched" cmp -s "$ini" "$artifacts/profiles.ini.before"
 check "the client from another folder was left running" kill -0 "$locker_pid"
 kill "$locker_pid" 2>/dev/null
@@ -190,9 +186,7 @@ movara_screenshot "$win" "$artifacts/4-finished.png"
 bar=$(movara_pixel "$artifacts/4-finished.png" ${MOVARA_BAR_END})
 check "the progress bar reaches 100 (end pixel #$bar is green)" \
   python3 -c "import sys; c=int('$bar' or '0',16); r,g,b=c>>16,(c>>8)&255,c&255; sys.exit(0 if g>r+40 and g>b+40 else 1)"
-expected=$(movara_text_width "迁移已完成，旧数据未删除，请自行确认后删除")
-got=$(log_ink "$artifacts/4-finished.png")
-check "copyLog reports the completed migration (ink $got, text $expected)" near "${got:-0}" "$expected" 6
+log_text "copyLog reports the completed migration" "$artifacts/4-finished.png" "迁移已完成，旧数据未删除，请自行确认后删除"
 
 check "every file arrives byte-identical" diff -r "$old_profile" "$WINEPREFIX/drive_c/MailData/Profiles"
 check "the old data stays in place" test -f "$old_profile/Mail/Local Folders/Inbox"
