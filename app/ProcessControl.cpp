@@ -6,8 +6,6 @@
 #include <UniqueHandle.h>
 #include <psapi.h>
 
-#include <memory>
-
 using Ostra::UniqueHandle;
 using Ostra::UniqueModule;
 
