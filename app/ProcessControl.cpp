@@ -16,6 +16,8 @@ namespace {
 constexpr DWORD kQueryAndReadAccess = PROCESS_QUERY_INFORMATION | PROCESS_VM_READ; // 0x410
 constexpr DWORD kFullProcessAccess = 0x1FFFFF;
 constexpr DWORD kAllTokenAccess = 0xF01FF;
+// How long a terminated client may take to end before it counts as still running.
+constexpr DWORD kExitWaitMs = 5000;
 
 bool HasIntegrityLevels() {
     HMODULE kernel = GetModuleHandleW(L"Kernel32");
@@ -153,12 +155,18 @@ bool IsClientRunning(const std::wstring& imagePath) {
 }
 
 bool TerminateClient(const std::wstring& imagePath) {
-    bool terminated = false;
-    bool found = ForEachClient(imagePath, kFullProcessAccess, [&](HANDLE process) {
-        terminated = TerminateProcess(process, 0) != FALSE;
-        return true;
+    // Every instance goes, and each is waited for: a terminated process keeps
+    // its files open (and locked) until it has fully ended, and the copy that
+    // follows must not meet them.
+    bool found = false;
+    bool allEnded = true;
+    ForEachClient(imagePath, kFullProcessAccess, [&](HANDLE process) {
+        found = true;
+        if (!TerminateProcess(process, 0) || WaitForSingleObject(process, kExitWaitMs) != WAIT_OBJECT_0)
+            allEnded = false;
+        return false;
     });
-    return found && terminated;
+    return found && allEnded;
 }
 
 bool EnsureClientStopped(const std::wstring& imagePath, DWORD retryDelayMs) {

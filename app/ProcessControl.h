@@ -20,12 +20,12 @@ std::vector<DWORD> ListProcessIds();
 // True when another process (not this one) runs from imagePath.
 bool IsClientRunning(const std::wstring& imagePath);
 
-// Terminates the first other process running from imagePath; true when one was
-// found and the terminate request succeeded. The request is not waited on.
+// Terminates every other process running from imagePath and waits (up to 5 s
+// each) for it to end; true when at least one was found and all of them ended.
 bool TerminateClient(const std::wstring& imagePath);
 
-// True when no client of imagePath runs, or once a terminate request for it
-// succeeded; otherwise retries four times, retryDelayMs apart.
+// True when no client of imagePath runs, or once TerminateClient has ended
+// them; otherwise retries four times, retryDelayMs apart.
 bool EnsureClientStopped(const std::wstring& imagePath, DWORD retryDelayMs = 5000);
 
 // Mandatory integrity level of a process (0x2000 medium, 0x3000 high); 0x3000

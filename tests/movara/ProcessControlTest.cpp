@@ -110,6 +110,17 @@ TEST_F(ClientFolders, OnlyTheClientOfTheGivenPathIsFoundAndStopped) {
     WaitForSingleObject(other.get(), 5000);
 }
 
+TEST_F(ClientFolders, EveryInstanceIsStoppedAndHasEndedOnReturn) {
+    auto first = Start(client);
+    auto second = Start(client);
+    ASSERT_TRUE(first && second);
+    Sleep(300);
+    EXPECT_TRUE(TerminateClient(client));
+    EXPECT_EQ(WaitForSingleObject(first.get(), 0), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(second.get(), 0), WAIT_OBJECT_0);
+    EXPECT_FALSE(IsClientRunning(client));
+}
+
 TEST_F(ClientFolders, LaunchStartsTheClientWithItsCommandLine) {
     EXPECT_EQ(LaunchClient(client), 0);
     std::string record;
