@@ -13,6 +13,7 @@ const wchar_t kCreateFailed[] = L"创建目录失败，请重新选择";
 const wchar_t kCopying[] = L"迁移进行中，请勿关闭";
 const wchar_t kFinished[] = L"迁移已完成，旧数据未删除，请自行确认后删除";
 const wchar_t kIncomplete[] = L"迁移未完成，Ostra Mail仍使用旧目录，请重新迁移";
+const wchar_t kRedirectFailed[] = L"数据已复制，但profiles.ini未能更新，请重新迁移";
 } // namespace MigrationText
 
 using namespace MigrationText;
@@ -103,6 +104,14 @@ void MigrationController::ShowSample(const CopySample& sample) {
     case CopyState::Complete:
         view_.StopProgressTimer();
         system_.RewriteProfilePath(copyDestination_);
+        // The registry gives no answer of its own: read it back, so that a
+        // file that could not be written is never reported as a finished move.
+        if (!IsSameDirectory(system_.ReadProfileDirectory(), copyDestination_)) {
+            view_.SetLogText(kRedirectFailed);
+            phase_ = Phase::Idle;
+            view_.ShowIdleButtons();
+            return;
+        }
         view_.SetLogText(kFinished);
         migrationFinished_ = true;
         phase_ = Phase::Finished;

@@ -61,6 +61,7 @@ extern const wchar_t kCreateFailed[];
 extern const wchar_t kCopying[];
 extern const wchar_t kFinished[];
 extern const wchar_t kIncomplete[];
+extern const wchar_t kRedirectFailed[];
 } // namespace MigrationText
 
 class MigrationController {

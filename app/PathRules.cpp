@@ -131,3 +131,7 @@ bool IsSameOrInside(const std::wstring& candidate, const std::wstring& directory
         return false;
     return inner.size() == outer.size() || inner[outer.size()] == L'\\';
 }
+
+bool IsSameDirectory(const std::wstring& a, const std::wstring& b) {
+    return IsSameOrInside(a, b) && IsSameOrInside(b, a);
+}

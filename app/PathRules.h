@@ -44,3 +44,6 @@ std::vector<std::wstring> DirectoryPrefixes(const std::wstring& path);
 // True when candidate names the directory itself or a place inside it, ignoring
 // the case of A to Z and treating "/" like "\" and separator runs as one.
 bool IsSameOrInside(const std::wstring& candidate, const std::wstring& directory);
+
+// True when both name the same directory under the rule of IsSameOrInside.
+bool IsSameDirectory(const std::wstring& a, const std::wstring& b);

@@ -45,7 +45,12 @@ struct FakeSystem : IMigrationSystem {
     CopySample sample;
 
     std::wstring ReadProfileDirectory() override { return profile; }
-    void RewriteProfilePath(const std::wstring& d) override { rewrites.push_back(d); }
+    bool rewriteWorks = true;
+    void RewriteProfilePath(const std::wstring& d) override {
+        rewrites.push_back(d);
+        if (rewriteWorks)
+            profile = d;
+    }
     bool EnsureClientStopped() override {
         ++stopRequests;
         return clientStops;
@@ -234,4 +239,23 @@ TEST_F(Workflow, IncompleteRunRedirectsNothingAndAllowsAnotherTry) {
     EXPECT_EQ(system.copies, 2);
     EXPECT_EQ(system.launches, 0);
     EXPECT_EQ(view.progress, 0);
+}
+
+TEST_F(Workflow, RewriteThatDidNotTakeIsNotReportedAsFinished) {
+    system.rewriteWorks = false;
+    system.sample.runEnded = true;
+    controller.OnWindowReady();
+    Choose(L"D:\\Mail");
+    controller.OnStartClicked();
+    EXPECT_EQ(system.rewrites.size(), 1u);
+    EXPECT_EQ(view.log, kRedirectFailed);
+    EXPECT_FALSE(controller.migrationFinished());
+    EXPECT_EQ(view.buttons, L"idle");
+    EXPECT_FALSE(view.timer);
+
+    system.rewriteWorks = true;
+    controller.OnStartClicked();
+    EXPECT_EQ(system.copies, 2);
+    EXPECT_EQ(view.log, kFinished);
+    EXPECT_EQ(system.launches, 0);
 }
