@@ -62,7 +62,12 @@ extern "C" {
 
 PELLBOX_NSIS_EXPORT(NSISDeleteFolder) {
     EnterPluginFrame(string_size, variables, stacktop, extra);
-    PushPathQuery(&DeleteFolder);
+    // A path cut to the buffer could name one of the folder's parents, so a
+    // path that does not fit is refused rather than deleted.
+    wchar_t argument[kPathArgumentUnits] = {};
+    bool truncated = false;
+    PopString(argument, &truncated);
+    PushInt(truncated ? 0 : GuardedInt([&] { return DeleteFolder(std::wstring(argument)); }));
 }
 
 PELLBOX_NSIS_EXPORT(NSISIsWow64) {

@@ -1,5 +1,6 @@
 #include "PluginFrame.h"
 
+#include <cstdint>
 #include <cstring>
 #include <cwchar>
 #include <new>
@@ -39,7 +40,9 @@ void EnterPluginFrame(int string_size, wchar_t* variables, stack_t** stacktop, e
         extra->RegisterPluginCallback(OwnModule(), &PluginCallback);
 }
 
-bool PopString(wchar_t* buffer, size_t capacity) {
+bool PopString(wchar_t* buffer, size_t capacity, bool* truncated) {
+    if (truncated)
+        *truncated = false;
     if (!PluginFrame.stacktop || !*PluginFrame.stacktop || !buffer || capacity == 0)
         return false;
     stack_t* top = *PluginFrame.stacktop;
@@ -48,6 +51,8 @@ bool PopString(wchar_t* buffer, size_t capacity) {
         ++length;
     std::memcpy(buffer, top->text, length * sizeof(wchar_t));
     buffer[length] = L'\0';
+    if (truncated)
+        *truncated = top->text[length] != L'\0';
     *PluginFrame.stacktop = top->next;
     GlobalFree(top);
     return true;
@@ -56,7 +61,13 @@ bool PopString(wchar_t* buffer, size_t capacity) {
 void PushString(const wchar_t* text) {
     if (!PluginFrame.stacktop)
         return;
-    const size_t units = PluginFrame.string_size > 0 ? static_cast<size_t>(PluginFrame.string_size) : 1;
+    const size_t textUnits = text ? std::wcslen(text) + 1 : 1;
+    size_t units = PluginFrame.string_size > 0 ? static_cast<size_t>(PluginFrame.string_size) : 1;
+    // An entry of string_size units whose size does not fit in size_t (a 32-bit
+    // process and a host claiming nearly 2^31 units) would wrap to a tiny
+    // allocation; the text itself is all the host can read from it then.
+    if (units > (SIZE_MAX - sizeof(stack_t)) / sizeof(wchar_t))
+        units = textUnits < units ? textUnits : units;
     auto* entry = static_cast<stack_t*>(GlobalAlloc(GPTR, sizeof(stack_t) + units * sizeof(wchar_t)));
     if (!entry)
         return;

@@ -47,9 +47,10 @@ void EnterPluginFrame(int string_size, wchar_t* variables, stack_t** stacktop, e
 
 // Pops the top entry into buffer, cut to capacity - 1 units. Leaves the
 // buffer unchanged (callers zero-fill it) when there is nothing to pop.
-bool PopString(wchar_t* buffer, size_t capacity);
-template <size_t N> bool PopString(wchar_t (&buffer)[N]) {
-    return PopString(buffer, N);
+// truncated, when given, tells whether the entry was longer than the buffer.
+bool PopString(wchar_t* buffer, size_t capacity, bool* truncated = nullptr);
+template <size_t N> bool PopString(wchar_t (&buffer)[N], bool* truncated = nullptr) {
+    return PopString(buffer, N, truncated);
 }
 
 // Pushes text cut to string_size - 1 units; does nothing without a stack.

@@ -65,10 +65,12 @@ TEST(PluginFrame, ArgumentsAreCutToTheirBuffer) {
     EXPECT_EQ(CallWithArgument(&NSISDeleteFolder, exact), L"1");
     EXPECT_FALSE(PathExists(exact));
 
-    // A longer argument is cut to 259 characters rather than overrunning the buffer.
+    // A longer argument does not overrun the buffer, and its first 259
+    // characters, which name the parent folder here, are not deleted.
     CreateDirectoryW(exact.c_str(), nullptr);
-    EXPECT_EQ(CallWithArgument(&NSISDeleteFolder, exact + L"\\bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb"), L"1");
-    EXPECT_FALSE(PathExists(exact));
+    EXPECT_EQ(CallWithArgument(&NSISDeleteFolder, exact + L"\\bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb"), L"0");
+    EXPECT_TRUE(PathExists(exact));
+    RemoveDirectoryW(exact.c_str());
     RemoveDirectoryW(dir.c_str());
 
     // The URL text buffer holds 8,195 characters; the encoding is cut to the same.
