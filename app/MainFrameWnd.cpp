@@ -210,6 +210,9 @@ bool CMainFrameWnd::CreateDirectoryPath(const std::wstring& path) {
 }
 
 void CMainFrameWnd::StartCopy(const std::wstring& source, const std::wstring& destination) {
+    // The engine counts the tree on this thread before it returns: show the
+    // copying state first rather than a window frozen in its idle look.
+    ::UpdateWindow(GetHWND());
     copyEngine_.AddJob(source.c_str(), destination.c_str());
 }
 

@@ -38,6 +38,10 @@ void MigrationController::OnSelectDirectory() {
 }
 
 void MigrationController::OnStartClicked() {
+    // The button is disabled while copying; a click that still arrives must not
+    // replace the running copy's message with a refusal.
+    if (phase_ == Phase::Copying)
+        return;
     if (profileDirectory_.empty()) {
         view_.SetLogText(kNotInstalled);
         return;
@@ -56,8 +60,6 @@ void MigrationController::OnStartClicked() {
         view_.CloseWindow();
         return;
     }
-    if (phase_ != Phase::Idle)
-        return;
     // Copying a tree into itself would never end and could overwrite the
     // files being read.
     if (IsSameOrInside(destination, profileDirectory_)) {
