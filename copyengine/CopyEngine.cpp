@@ -298,6 +298,14 @@ int CCopyEngine::AddJob(const wchar_t* source, const wchar_t* destination) {
             return 1;
         }
     } else {
+        // A file copied into its own folder would be truncated by its own
+        // copy while it is still being read.
+        const wchar_t* slash = wcsrchr(job->source, L'\\');
+        if (!JoinPath(fullSource.get(), kCopyPathCapacity, job->destination, slash ? slash + 1 : job->source) ||
+            IsSamePath(fullSource.get(), job->source)) {
+            RefuseJob();
+            return 1;
+        }
         files = 1;
         if (!GetFileSize64(job->source, &bytes)) {
             RefuseJob();

@@ -208,10 +208,13 @@ TEST(CopyEngine, RefusesBadJobsWithAnErrorAndAnEndedRun) {
     MakeDirs(tree.Path(L"dst"));
     WritePatternFile(tree.Path(L"src\\a"), 10, 1);
     WritePatternFile(tree.Path(L"file"), 10, 1);
+    WritePatternFile(tree.Path(L"big"), 9 * 1024 * 1024 + 1, 2);
+    const std::vector<unsigned char> big = ReadAll(tree.Path(L"big"));
     const std::pair<std::wstring, std::wstring> jobs[] = {
         {tree.Path(L"missing"), tree.Path(L"dst")},
         {tree.Path(L"src"), tree.Path(L"file")},
         {tree.Path(L"src"), tree.Path(L"nowhere")},
+        {tree.Path(L"big"), tree.Path()}, // a file into its own folder would overwrite itself
     };
     CCopyEngine engine;
     for (const auto& job : jobs) {
@@ -222,6 +225,7 @@ TEST(CopyEngine, RefusesBadJobsWithAnErrorAndAnEndedRun) {
         EXPECT_EQ(progress.bytesTotal, 0u);
     }
     EXPECT_EQ(ListTree(tree.Path(L"dst")).size(), 0u);
+    EXPECT_TRUE(ReadAll(tree.Path(L"big")) == big);
 }
 
 TEST(CopyEngine, FilesBelowAFolderThatCannotBeCreatedFailOneByOne) {
