@@ -87,6 +87,13 @@ void CControlUI::SetPos(RECT rc, bool needInvalidate) {
     }
 }
 
+RECT CControlUI::GetFloatRect() const {
+    if (!m_pParent)
+        return m_rcItem;
+    const UiRect r = FloatingRect(ToUi(m_pParent->GetPos()), m_cXY.cx, m_cXY.cy, m_cxyFixed.cx, m_cxyFixed.cy);
+    return ToWin(r);
+}
+
 void CControlUI::SetFixedXY(SIZE xy) {
     m_cXY = xy;
     NeedParentUpdate();

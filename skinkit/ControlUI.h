@@ -55,6 +55,9 @@ public:
     // Position in client coordinates of the window.
     const RECT& GetPos() const { return m_rcItem; }
     virtual void SetPos(RECT rc, bool needInvalidate = true);
+    // Where a floating control belongs in its parent's rectangle, from its
+    // offset and fixed size; its current rectangle when it has no parent.
+    RECT GetFloatRect() const;
     int GetWidth() const { return m_rcItem.right - m_rcItem.left; }
     int GetHeight() const { return m_rcItem.bottom - m_rcItem.top; }
 

@@ -609,9 +609,12 @@ void CPaintManagerUI::LayoutTo(const RECT& client) {
     } else {
         std::vector<CControlUI*> all;
         m_pRoot->FindControl(CollectControl, &all, UIFIND_VISIBLE | UIFIND_ME_FIRST);
+        // A floating control is placed again from its offset and fixed size:
+        // its current rectangle is stale when it was resized, or empty when it
+        // was hidden at the last layout.
         for (CControlUI* c : all) {
             if (c->IsUpdateNeeded())
-                c->SetPos(c->GetPos(), false);
+                c->SetPos(c->IsFloat() ? c->GetFloatRect() : c->GetPos(), true);
         }
     }
     if (m_bFirstLayout) {

@@ -139,6 +139,24 @@ TEST(PaintManager, WindowInitFollowsTheFirstLayoutOnly) {
     EXPECT_EQ(f.root->GetPos().right, 60);
 }
 
+TEST(PaintManager, FloatingControlShownOrResizedLaterIsPlacedFromItsPos) {
+    Fixture f;
+    CButtonUI* button = f.Add<CButtonUI>(L"restorebtn");
+    button->SetAttribute(L"float", L"true");
+    button->SetAttribute(L"pos", L"-50,8,-10,40");
+    button->SetVisible(false);
+    f.Attach();
+    button->SetVisible(true);
+    f.pm.LayoutTo(RECT{0, 0, 200, 100});
+    EXPECT_EQ(button->GetPos().left, 150);
+    EXPECT_EQ(button->GetPos().right, 190);
+    EXPECT_EQ(button->GetPos().bottom, 40);
+    button->SetFixedWidth(60);
+    f.pm.LayoutTo(RECT{0, 0, 200, 100});
+    EXPECT_EQ(button->GetPos().left, 130);
+    EXPECT_EQ(button->GetPos().right, 190);
+}
+
 TEST(PaintManager, NameMapIsExactAndFollowsTheTree) {
     Fixture f;
     CButtonUI* first = f.Add<CButtonUI>(L"OkBtn");
