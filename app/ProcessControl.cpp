@@ -179,7 +179,8 @@ bool EnsureClientStopped(const std::wstring& imagePath, DWORD retryDelayMs) {
             return true;
         Sleep(retryDelayMs);
     }
-    return false;
+    // A client that ended during the last wait is stopped all the same.
+    return !IsClientRunning(imagePath);
 }
 
 namespace {
