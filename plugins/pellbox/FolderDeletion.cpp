@@ -58,6 +58,10 @@ int DeleteFolder(const std::wstring& path) {
     const DWORD attributes = GetFileAttributesW(given.c_str());
     if (given.empty() || attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
         return 0;
+    // "C:" names the current directory of drive C; appending a separator
+    // would turn it into the root of the drive, which is not what was named.
+    if (given.size() == 2 && given[1] == L':')
+        return 0;
     std::wstring folder = given;
     if (!EndsWithSeparator(folder))
         folder += L'\\';

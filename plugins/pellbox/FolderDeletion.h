@@ -5,7 +5,8 @@
 #include <cstdint>
 #include <string>
 
-// 1 if path named an existing directory when the call began, else 0 (and nothing is touched).
+// 1 if path named an existing directory when the call began, else 0 (and
+// nothing is touched). A bare drive-relative "X:" is refused with 0.
 int DeleteFolder(const std::wstring& path);
 
 // Deletes the contents of folder (which ends in a separator) and then the
