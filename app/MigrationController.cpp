@@ -108,7 +108,11 @@ void MigrationController::ShowSample(const CopySample& sample) {
         system_.RewriteProfilePath(copyDestination_);
         // The registry gives no answer of its own: read it back, so that a
         // file that could not be written is never reported as a finished move.
-        if (!IsSameDirectory(system_.ReadProfileDirectory(), copyDestination_)) {
+        if (const std::wstring now = system_.ReadProfileDirectory(); !IsSameDirectory(now, copyDestination_)) {
+            // Part of the rewrite may have landed (a path the file's encoding
+            // could not hold): point the client back at its old data.
+            if (!IsSameDirectory(now, profileDirectory_))
+                system_.RewriteProfilePath(profileDirectory_);
             view_.SetLogText(kRedirectFailed);
             phase_ = Phase::Idle;
             view_.ShowIdleButtons();

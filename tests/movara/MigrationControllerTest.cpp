@@ -46,10 +46,13 @@ struct FakeSystem : IMigrationSystem {
 
     std::wstring ReadProfileDirectory() override { return profile; }
     bool rewriteWorks = true;
+    std::wstring rewriteLands; // what a failed rewrite leaves in the file, when anything
     void RewriteProfilePath(const std::wstring& d) override {
         rewrites.push_back(d);
         if (rewriteWorks)
             profile = d;
+        else if (!rewriteLands.empty())
+            profile = rewriteLands;
     }
     bool EnsureClientStopped() override {
         ++stopRequests;
@@ -258,4 +261,16 @@ TEST_F(Workflow, RewriteThatDidNotTakeIsNotReportedAsFinished) {
     EXPECT_EQ(system.copies, 2);
     EXPECT_EQ(view.log, kFinished);
     EXPECT_EQ(system.launches, 0);
+}
+
+TEST_F(Workflow, MangledRewriteIsPointedBackAtTheOldData) {
+    const std::wstring old = system.profile;
+    system.rewriteWorks = false;
+    system.rewriteLands = L"D:\\M?il\\Profiles";
+    system.sample.runEnded = true;
+    controller.OnWindowReady();
+    Choose(L"D:\\Mail");
+    controller.OnStartClicked();
+    EXPECT_EQ(system.rewrites, (std::vector<std::wstring>{L"D:\\Mail\\Profiles", old}));
+    EXPECT_EQ(view.log, kRedirectFailed);
 }
