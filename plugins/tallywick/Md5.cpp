@@ -5,6 +5,7 @@
 #include <bcrypt.h>
 
 #include <cstdio>
+#include <vector>
 
 namespace Tallywick {
 
@@ -36,9 +37,16 @@ std::string Md5Hex(const std::string& bytes) {
     AlgorithmHandle algorithm;
     if (!Succeeded(BCryptOpenAlgorithmProvider(&algorithm.handle, BCRYPT_MD5_ALGORITHM, nullptr, 0)))
         return "";
-    HashHandle hash;
-    // A null object buffer lets the provider allocate the hash state itself (Windows 7 and later).
-    if (!Succeeded(BCryptCreateHash(algorithm.handle, &hash.handle, nullptr, 0, nullptr, 0, 0)))
+    // The hash state lives in a buffer of ours: Windows Vista does not allocate it itself.
+    DWORD objectLength = 0;
+    ULONG written = 0;
+    if (!Succeeded(BCryptGetProperty(algorithm.handle, BCRYPT_OBJECT_LENGTH, reinterpret_cast<PUCHAR>(&objectLength),
+                                     sizeof objectLength, &written, 0)) ||
+        objectLength == 0)
+        return "";
+    std::vector<UCHAR> state(objectLength);
+    HashHandle hash; // destroyed before the state buffer it uses
+    if (!Succeeded(BCryptCreateHash(algorithm.handle, &hash.handle, state.data(), objectLength, nullptr, 0, 0)))
         return "";
     // Hash in pieces so that a length never has to be cut to fit a ULONG.
     const size_t kPiece = 1 << 20;
