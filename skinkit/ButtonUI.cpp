@@ -164,13 +164,14 @@ void CButtonUI::PaintStatusImage(HDC hDC) {
         if (!m_sForeImage.empty())
             DrawImage(hDC, m_sForeImage);
     };
-    if ((m_uButtonState & UISTATE_DISABLED) && !m_sDisabledImage.empty()) {
-        if (DrawImage(hDC, m_sDisabledImage)) {
+    // The highest state decides; a state without its own image shows the normal one.
+    if (m_uButtonState & UISTATE_DISABLED) {
+        if (!m_sDisabledImage.empty() && DrawImage(hDC, m_sDisabledImage)) {
             drawFore();
             return;
         }
-    } else if ((m_uButtonState & UISTATE_PUSHED) && !m_sPushedImage.empty()) {
-        if (DrawImage(hDC, m_sPushedImage)) {
+    } else if (m_uButtonState & UISTATE_PUSHED) {
+        if (!m_sPushedImage.empty() && DrawImage(hDC, m_sPushedImage)) {
             drawFore();
             return;
         }
@@ -187,8 +188,8 @@ void CButtonUI::PaintStatusImage(HDC hDC) {
             DrawColor(hDC, m_rcItem, m_dwHotBkColor);
             return;
         }
-    } else if ((m_uButtonState & UISTATE_FOCUSED) && !m_sFocusedImage.empty()) {
-        if (DrawImage(hDC, m_sFocusedImage)) {
+    } else if (m_uButtonState & UISTATE_FOCUSED) {
+        if (!m_sFocusedImage.empty() && DrawImage(hDC, m_sFocusedImage)) {
             drawFore();
             return;
         }

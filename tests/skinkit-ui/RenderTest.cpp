@@ -175,6 +175,9 @@ TEST(Render, ButtonShowsItsHotImageAndMissingImagesAreDroppedOnce) {
     button->Event(down);
     f.Paint();
     EXPECT_EQ(f.canvas.At(10, 150), kBlue);
+    button->SetAttribute(L"pushedimage", L""); // a pushed state without its image: normal, not hot
+    f.Paint();
+    EXPECT_EQ(f.canvas.At(10, 150), kRed);
     button->SetEnabled(false); // disabled wins over every other state
     f.Paint();
     EXPECT_EQ(f.canvas.At(10, 150), kYellow);
