@@ -668,7 +668,9 @@ void CPaintManagerUI::OnPaint() {
         m_firstPaintMs =
             1000.0 * static_cast<double>(now.QuadPart - m_createStart.QuadPart) / static_cast<double>(freq.QuadPart);
     }
-    if (m_bPendingTab) {
+    // Only once the layout is done: while minimised or without a client area
+    // the move waits for the next real layout instead of asking for paints.
+    if (m_bPendingTab && !IsLayoutPending()) {
         m_bPendingTab = false;
         SetNextTabControl(m_bPendingTabForward);
     }
