@@ -88,13 +88,15 @@ void CEditUI::SetVisible(bool visible) {
 void CEditUI::OpenNativeWindow() {
     if (m_pWindow || !m_pManager || !m_pManager->GetPaintWindow())
         return;
-    m_pWindow = new CEditWnd;
-    if (!m_pWindow->Init(this)) {
-        // No window was made, so nothing will delete the object for us.
-        CEditWnd* failed = m_pWindow;
-        m_pWindow = nullptr;
-        if (!failed->GetHWND())
-            delete failed;
+    CEditWnd* window = new CEditWnd;
+    m_pWindow = window;
+    if (!window->Init(this)) {
+        // A window that was made and destroyed again during creation has
+        // deleted itself and cleared m_pWindow; otherwise nothing will.
+        if (m_pWindow == window) {
+            m_pWindow = nullptr;
+            delete window;
+        }
     }
 }
 

@@ -67,9 +67,15 @@ HWND CWindowWnd::Create(HWND parent, const wchar_t* windowName, DWORD style, DWO
         return nullptr;
     if (SuperclassName() == nullptr && !RegisterWindowClass())
         return nullptr;
-    m_hWnd = ::CreateWindowExW(exStyle, WindowClassName(), windowName, style, x, y, cx, cy, parent, menu,
-                               CPaintManagerUI::GetInstance(), this);
-    return m_hWnd;
+    // WM_NCCREATE records the handle. On failure the object is not touched: a
+    // window destroyed during creation has already been through OnWindowGone,
+    // which may have deleted it.
+    HWND hWnd = ::CreateWindowExW(exStyle, WindowClassName(), windowName, style, x, y, cx, cy, parent, menu,
+                                  CPaintManagerUI::GetInstance(), this);
+    if (!hWnd)
+        return nullptr;
+    m_hWnd = hWnd;
+    return hWnd;
 }
 
 HWND CWindowWnd::Subclass(HWND hWnd) {
