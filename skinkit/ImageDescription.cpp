@@ -61,7 +61,7 @@ public:
             Apply(pair.key, pair.value);
     }
 
-    std::vector<ImageDrawSpec> Finish() {
+    std::vector<ImageDrawing> Finish() {
         Emit();
         return std::move(m_images);
     }
@@ -112,41 +112,41 @@ private:
         }
     }
 
-    ImageDrawSpec m_current;
+    ImageDrawing m_current;
     bool m_hasResType = false; // "restype" given since the current image was started
-    std::vector<ImageDrawSpec> m_images;
+    std::vector<ImageDrawing> m_images;
 };
 
 } // namespace
 
-std::vector<ImageDrawSpec> ParseImageDescription(const wchar_t* description, const wchar_t* modifier) {
+std::vector<ImageDrawing> ParseImageDescription(const wchar_t* description, const wchar_t* modifier) {
     DescriptionReader reader;
     reader.Read(description);
     reader.Read(modifier);
     return reader.Finish();
 }
 
-SkinRect ResolveDestRect(const ImageDrawSpec& spec, const SkinRect& item) {
-    if (!spec.hasDest)
+SkinRect ResolveDestRect(const ImageDrawing& drawing, const SkinRect& item) {
+    if (!drawing.hasDest)
         return item;
     SkinRect r;
-    r.left = item.left + spec.dest.left;
-    r.top = item.top + spec.dest.top;
-    r.right = std::min(item.left + spec.dest.right, item.right);
-    r.bottom = std::min(item.top + spec.dest.bottom, item.bottom);
+    r.left = item.left + drawing.dest.left;
+    r.top = item.top + drawing.dest.top;
+    r.right = std::min(item.left + drawing.dest.right, item.right);
+    r.bottom = std::min(item.top + drawing.dest.bottom, item.bottom);
     return r;
 }
 
-SkinRect ResolveSourceRect(const ImageDrawSpec& spec, int imageWidth, int imageHeight) {
+SkinRect ResolveSourceRect(const ImageDrawing& drawing, int imageWidth, int imageHeight) {
     SkinRect r;
     r.right = imageWidth;
     r.bottom = imageHeight;
-    if (!spec.hasSource)
+    if (!drawing.hasSource)
         return r;
-    r.left = std::min(std::max(spec.source.left, 0), imageWidth);
-    r.top = std::min(std::max(spec.source.top, 0), imageHeight);
-    r.right = std::min(std::max(spec.source.right, r.left), imageWidth);
-    r.bottom = std::min(std::max(spec.source.bottom, r.top), imageHeight);
+    r.left = std::min(std::max(drawing.source.left, 0), imageWidth);
+    r.top = std::min(std::max(drawing.source.top, 0), imageHeight);
+    r.right = std::min(std::max(drawing.source.right, r.left), imageWidth);
+    r.bottom = std::min(std::max(drawing.source.bottom, r.top), imageHeight);
     return r;
 }
 

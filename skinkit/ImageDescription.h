@@ -11,7 +11,7 @@
 
 namespace SkinKit {
 
-struct ImageDrawSpec {
+struct ImageDrawing {
     std::wstring name;    // "file" / "res": skin file name, or resource name with resType
     std::wstring resType; // "restype": load as a resource of this type; empty for skin files
     bool hasDest = false; // "dest": relative to the control's rectangle
@@ -33,13 +33,13 @@ struct ImageDrawSpec {
 // with the settings so far; the settings carry over to the next image. The
 // image pending at the end is emitted last. Images with an empty name are never
 // emitted. A text without any well-formed key='value' pair is a plain name.
-std::vector<ImageDrawSpec> ParseImageDescription(const wchar_t* description, const wchar_t* modifier = nullptr);
+std::vector<ImageDrawing> ParseImageDescription(const wchar_t* description, const wchar_t* modifier = nullptr);
 
 // Target rectangle in the control's coordinates: the control's rectangle, or
 // "dest" offset by its top-left corner with right and bottom clipped to it.
-SkinRect ResolveDestRect(const ImageDrawSpec& spec, const SkinRect& item);
+SkinRect ResolveDestRect(const ImageDrawing& drawing, const SkinRect& item);
 
 // Part of the image to use: the whole image, or "source" clipped to the image.
-SkinRect ResolveSourceRect(const ImageDrawSpec& spec, int imageWidth, int imageHeight);
+SkinRect ResolveSourceRect(const ImageDrawing& drawing, int imageWidth, int imageHeight);
 
 } // namespace SkinKit

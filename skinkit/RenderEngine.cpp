@@ -198,7 +198,7 @@ bool DrawImageString(HDC hdc, CPaintManagerUI& manager, const RECT& item, const 
     if (draws.empty())
         return false;
     const SkinRect itemRect{0, 0, item.right - item.left, item.bottom - item.top};
-    for (const ImageDrawSpec& draw : draws) {
+    for (const ImageDrawing& draw : draws) {
         const TImageInfo* image = manager.GetImageEx(draw.name, draw.resType, draw.mask);
         if (!image)
             return false;

@@ -5,7 +5,7 @@
 using namespace SkinKit;
 
 TEST(ImageDescription, PlainNameIsOneImageWithDefaults) {
-    std::vector<ImageDrawSpec> images = ParseImageDescription(L"bg.png");
+    std::vector<ImageDrawing> images = ParseImageDescription(L"bg.png");
     ASSERT_EQ(1u, images.size());
     EXPECT_EQ(L"bg.png", images[0].name);
     EXPECT_FALSE(images[0].hasDest);
@@ -17,11 +17,11 @@ TEST(ImageDescription, PlainNameIsOneImageWithDefaults) {
 }
 
 TEST(ImageDescription, ReadsEveryKey) {
-    std::vector<ImageDrawSpec> images =
+    std::vector<ImageDrawing> images =
         ParseImageDescription(L"  file = 'btn.png' dest='1,2,30,40' source='0,0,10,10' corner='2,3,4,5' "
                               L"mask='#FFFF00FF' fade='300' hole='true' xtiled='true' ytiled='false'");
     ASSERT_EQ(1u, images.size());
-    const ImageDrawSpec& s = images[0];
+    const ImageDrawing& s = images[0];
     EXPECT_EQ(L"btn.png", s.name);
     EXPECT_TRUE(s.hasDest);
     EXPECT_EQ(30, s.dest.right);
@@ -37,7 +37,7 @@ TEST(ImageDescription, ReadsEveryKey) {
 }
 
 TEST(ImageDescription, MalformedPairEndsTheList) {
-    std::vector<ImageDrawSpec> images = ParseImageDescription(L"file='a.png' fade=\"10\" hole='true'");
+    std::vector<ImageDrawing> images = ParseImageDescription(L"file='a.png' fade=\"10\" hole='true'");
     ASSERT_EQ(1u, images.size());
     EXPECT_EQ(255, images[0].fade);
     EXPECT_FALSE(images[0].hole);
@@ -48,7 +48,7 @@ TEST(ImageDescription, MalformedPairEndsTheList) {
 }
 
 TEST(ImageDescription, SeveralImagesCarrySettingsForward) {
-    std::vector<ImageDrawSpec> images =
+    std::vector<ImageDrawing> images =
         ParseImageDescription(L"file='a.png' dest='0,0,5,5' file='b.png' fade='100' res='c.png'");
     ASSERT_EQ(3u, images.size());
     EXPECT_EQ(L"a.png", images[0].name);
@@ -61,7 +61,7 @@ TEST(ImageDescription, SeveralImagesCarrySettingsForward) {
 }
 
 TEST(ImageDescription, ResourceTypeBelongsToTheImageItFollowsOrPrecedes) {
-    std::vector<ImageDrawSpec> images = ParseImageDescription(L"file='101' restype='PNG'");
+    std::vector<ImageDrawing> images = ParseImageDescription(L"file='101' restype='PNG'");
     ASSERT_EQ(1u, images.size());
     EXPECT_EQ(L"PNG", images[0].resType);
 
@@ -74,7 +74,7 @@ TEST(ImageDescription, ResourceTypeBelongsToTheImageItFollowsOrPrecedes) {
 }
 
 TEST(ImageDescription, SecondDescriptionOverridesThePendingImage) {
-    std::vector<ImageDrawSpec> images =
+    std::vector<ImageDrawing> images =
         ParseImageDescription(L"file='fore.png' dest='0,0,400,12' source='1,1,2,2'", L"dest='0,0,148,12'");
     ASSERT_EQ(1u, images.size());
     EXPECT_EQ(L"fore.png", images[0].name);
@@ -94,22 +94,22 @@ TEST(ImageDescription, SecondDescriptionOverridesThePendingImage) {
 
 TEST(ImageDescription, DestinationIsRelativeAndClippedSourceStaysInsideImage) {
     SkinRect item{100, 50, 300, 80};
-    ImageDrawSpec spec;
-    EXPECT_EQ(300, ResolveDestRect(spec, item).right);
-    spec.hasDest = true;
-    spec.dest = SkinRect{10, 5, 500, 20};
-    SkinRect dest = ResolveDestRect(spec, item);
+    ImageDrawing drawing;
+    EXPECT_EQ(300, ResolveDestRect(drawing, item).right);
+    drawing.hasDest = true;
+    drawing.dest = SkinRect{10, 5, 500, 20};
+    SkinRect dest = ResolveDestRect(drawing, item);
     EXPECT_EQ(110, dest.left);
     EXPECT_EQ(55, dest.top);
     EXPECT_EQ(300, dest.right); // clipped
     EXPECT_EQ(70, dest.bottom);
 
-    SkinRect whole = ResolveSourceRect(spec, 16, 8);
+    SkinRect whole = ResolveSourceRect(drawing, 16, 8);
     EXPECT_EQ(16, whole.right);
     EXPECT_EQ(8, whole.bottom);
-    spec.hasSource = true;
-    spec.source = SkinRect{-3, 2, 40, 6};
-    SkinRect source = ResolveSourceRect(spec, 16, 8);
+    drawing.hasSource = true;
+    drawing.source = SkinRect{-3, 2, 40, 6};
+    SkinRect source = ResolveSourceRect(drawing, 16, 8);
     EXPECT_EQ(0, source.left);
     EXPECT_EQ(2, source.top);
     EXPECT_EQ(16, source.right);
