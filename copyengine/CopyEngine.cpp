@@ -668,6 +668,7 @@ ChunkHeader* CCopyEngine::ReserveChunk(uint32_t headerBytes, uint64_t remaining)
         GateWait();
     if (stop_)
         return nullptr;
+    ringRead_ = ReadPosAfterReserve(place, ringRead_, queue_->next == queue_);
     ringWrite_ = place.start + place.total;
     auto* chunk = reinterpret_cast<ChunkHeader*>(ring_ + place.start + place.dataLength);
     chunk->prev = chunk->next = nullptr;

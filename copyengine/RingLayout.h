@@ -26,3 +26,12 @@ ChunkPlacement PlaceChunk(size_t ringSize, size_t writePos, uint32_t sector, uin
 // one released; writePos is where the last reservation ended. An empty queue
 // means nothing in the ring is in use.
 bool IsChunkSpaceFree(const ChunkPlacement& chunk, size_t readPos, size_t writePos, bool queueEmpty);
+
+// The read position to keep once `chunk` is reserved. With nothing queued the
+// whole ring is free, whatever the last release left behind: a new file puts
+// both positions back to the start while the previous file's chunks are still
+// being released, and a read position left past the new file's first chunk
+// would let a later chunk wrap onto chunks still queued.
+inline size_t ReadPosAfterReserve(const ChunkPlacement& chunk, size_t readPos, bool queueEmpty) {
+    return queueEmpty ? chunk.start : readPos;
+}

@@ -21,10 +21,13 @@ class RecordingObserver : public ICopyIoObserver {
 public:
     std::function<uint32_t(const CopyIoRequest&)> failWith;
 
+    // failWith runs outside the lock, so that a request it delays holds up
+    // only its own thread.
     uint32_t OnIoRequest(const CopyIoRequest& request) override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        Entry entry{request, request.path ? request.path : L""};
-        requests_.push_back(entry);
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            requests_.push_back(Entry{request, request.path ? request.path : L""});
+        }
         return failWith ? failWith(request) : 0;
     }
 
@@ -365,6 +368,41 @@ TEST(CopyEngine, ProgressNeverRunsAheadOfTheFilesInPlace) {
         EXPECT_TRUE(checkedAtFull);
         EXPECT_EQ(progress.errors, 0u);
     }
+}
+
+// Two files of four full chunks and a short one: while the writer is still on
+// the second file's first chunk, the reader fills the ring and places the
+// short last chunk at the ring's start, which must wait for that first chunk
+// instead of overwriting it.
+TEST(CopyEngine, AReaderFarAheadNeverOverwritesAChunkNotYetWritten) {
+    TempTree tree;
+    MakeDirs(tree.Path(L"src"));
+    MakeDirs(tree.Path(L"dst"));
+    for (const wchar_t* name : {L"src\\a", L"src\\b"}) {
+        WritePatternFile(tree.Path(name), 33u << 20, 1, kBaseTime);
+        // The pattern repeats every 16 MiB: make the last MiB differ from the first.
+        HANDLE file = CreateFileW(Long(tree.Path(name)).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        std::vector<unsigned char> tail(1u << 20, 0x5A);
+        DWORD written = 0;
+        SetFilePointer(file, 32 << 20, nullptr, FILE_BEGIN);
+        WriteFile(file, tail.data(), DWORD(tail.size()), &written, nullptr);
+        FILETIME time = {static_cast<DWORD>(kBaseTime), static_cast<DWORD>(kBaseTime >> 32)};
+        SetFileTime(file, &time, &time, &time);
+        CloseHandle(file);
+    }
+
+    const TreeFacts before = Snapshot(tree.Path(L"src"));
+    CCopyEngine engine;
+    RecordingObserver observer;
+    observer.failWith = [](const CopyIoRequest& r) -> uint32_t {
+        if (r.isWrite && r.offset == 0)
+            Sleep(700);
+        return 0;
+    };
+    engine.SetIoObserver(&observer);
+    ExpectComplete(RunToEnd(engine, tree.Path(L"src"), tree.Path(L"dst")), 2, 66u << 20);
+    ExpectCopyOf(tree.Path(L"src"), before, tree.Path(L"dst"));
 }
 
 TEST(CopyEngine, CanBeDestroyedWhileARunIsGoing) {
