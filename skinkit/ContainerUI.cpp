@@ -119,6 +119,42 @@ void CContainerUI::SetManager(CPaintManagerUI* manager, CControlUI* parent, bool
     CControlUI::SetManager(manager, parent, init);
 }
 
+int CContainerUI::ArrangeItems(RECT inner, bool vertical) {
+    if (m_items.empty())
+        return 0;
+    std::vector<LayoutItem> items(m_items.size());
+    for (size_t i = 0; i < m_items.size(); ++i) {
+        const CControlUI& c = *m_items[i];
+        LayoutItem& item = items[i];
+        item.visible = c.IsVisible();
+        item.floating = c.IsFloat();
+        const RECT p = c.GetPadding();
+        item.padding = UiRect{p.left, p.top, p.right, p.bottom};
+        item.fixedWidth = c.GetFixedWidth();
+        item.fixedHeight = c.GetFixedHeight();
+        item.minWidth = c.GetMinWidth();
+        item.minHeight = c.GetMinHeight();
+        item.maxWidth = c.GetMaxWidth();
+        item.maxHeight = c.GetMaxHeight();
+    }
+    const UiRect area{inner.left, inner.top, inner.right, inner.bottom};
+    const DesiredSizeFn desired = [this](size_t i, UiSize available) {
+        SIZE s = m_items[i]->EstimateSize(SIZE{available.cx, available.cy});
+        return UiSize{s.cx, s.cy};
+    };
+    const LayoutOutcome out = vertical ? LayoutVertically(area, m_iChildPadding, items, desired)
+                                       : LayoutHorizontally(area, m_iChildPadding, items, desired);
+    for (size_t i = 0; i < m_items.size(); ++i) {
+        if (items[i].visible && items[i].floating) {
+            SetFloatPos(static_cast<int>(i));
+        } else if (out.placed[i]) {
+            const UiRect& r = out.rects[i];
+            m_items[i]->SetPos(RECT{r.left, r.top, r.right, r.bottom}, false);
+        }
+    }
+    return out.needed;
+}
+
 RECT CContainerUI::LayoutRect() const {
     RECT rc = m_rcItem;
     rc.left += m_rcInset.left;

@@ -71,6 +71,9 @@ protected:
     // Places floating children (by their offsets) and hides nothing.
     void SetFloatPos(int index);
     void ProcessScrollBar(RECT rc, int cxRequired, int cyRequired);
+    // Lays the children out one after another along one axis inside inner and
+    // returns the extent they need along that axis (for the scroll bar).
+    int ArrangeItems(RECT inner, bool vertical);
 
     std::vector<std::unique_ptr<CControlUI>> m_items;
     RECT m_rcInset{0, 0, 0, 0};
