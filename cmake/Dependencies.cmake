@@ -1,14 +1,15 @@
 # zlib: Debian's static mingw build.
-find_library(ZLIB_STATIC NAMES libz.a z REQUIRED)
+find_library(ZLIB_STATIC NAMES libz.a z zlib zlibstatic REQUIRED)
 find_path(ZLIB_INCLUDE zlib.h REQUIRED)
 add_library(zlib_static STATIC IMPORTED GLOBAL)
 set_target_properties(zlib_static PROPERTIES IMPORTED_LOCATION ${ZLIB_STATIC}
                                              INTERFACE_INCLUDE_DIRECTORIES ${ZLIB_INCLUDE})
 
-# stb_image: Debian's header (outside the cross root, so looked up directly).
-find_path(STB_INCLUDE stb/stb_image.h PATHS /usr/include NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+# stb_image: Debian's header in /usr/include/stb (outside the cross root, so looked
+# up directly); package managers on Windows put it in the include root.
+find_path(STB_IMAGE_DIR stb_image.h PATHS /usr/include PATH_SUFFIXES stb NO_CMAKE_FIND_ROOT_PATH REQUIRED)
 add_library(stb_image INTERFACE)
-target_include_directories(stb_image SYSTEM INTERFACE ${STB_INCLUDE}/stb)
+target_include_directories(stb_image SYSTEM INTERFACE ${STB_IMAGE_DIR})
 
 # JsonCpp: Debian's source package, unpacked by tools/setup into .deps/jsoncpp.
 set(JSONCPP_SOURCE_DIR ${PROJECT_SOURCE_DIR}/.deps/jsoncpp CACHE PATH "JsonCpp source tree")
