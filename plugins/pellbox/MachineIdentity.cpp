@@ -1,5 +1,6 @@
 #include "MachineIdentity.h"
 
+#include "ComRef.h"
 #include "DiskIdentityFormat.h"
 #include "DriveIdentification.h"
 #include "MacAddressFormat.h"
@@ -13,6 +14,8 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+
+using Ostra::ComRef;
 
 namespace {
 
@@ -32,24 +35,6 @@ struct AdapterInfoRecord {
 
 DiskIdentityCache diskIdentityCache;
 std::vector<std::string> physicalAdapterIds;
-
-// Owns one COM interface pointer.
-template <typename T> class ComRef {
-public:
-    ComRef() = default;
-    ComRef(const ComRef&) = delete;
-    ComRef& operator=(const ComRef&) = delete;
-    ~ComRef() {
-        if (ptr_)
-            ptr_->Release();
-    }
-    T* get() const { return ptr_; }
-    T* operator->() const { return ptr_; }
-    T** put() { return &ptr_; }
-
-private:
-    T* ptr_ = nullptr;
-};
 
 class ComApartment {
 public:

@@ -4,6 +4,8 @@
 
 namespace Tallywick {
 
+using Ostra::ComRef;
+
 namespace {
 
 class Bstr {

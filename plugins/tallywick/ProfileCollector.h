@@ -42,7 +42,7 @@ private:
     HardwareRecords Run(const HardwareClass& hardwareClass);
 
     bool comInitialized_ = false;
-    ComRef<IWbemServices> services_;
+    Ostra::ComRef<IWbemServices> services_;
     std::map<std::wstring, HardwareRecords> queried_;
     int queriesRun_ = 0;
 };

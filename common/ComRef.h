@@ -3,7 +3,7 @@
 
 #include <unknwn.h>
 
-namespace Tallywick {
+namespace Ostra {
 
 template <typename T> class ComRef {
 public:
@@ -34,4 +34,4 @@ private:
     T* ptr_ = nullptr;
 };
 
-} // namespace Tallywick
+} // namespace Ostra
