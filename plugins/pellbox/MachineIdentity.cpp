@@ -1,5 +1,6 @@
 #include "MachineIdentity.h"
 
+#include "CodePageText.h"
 #include "ComRef.h"
 #include "DiskIdentityFormat.h"
 #include "DriveIdentification.h"
@@ -87,13 +88,8 @@ std::string ReadWmiText(IWbemClassObject* object, const wchar_t* name) {
     VariantInit(&value);
     std::string text;
     if (SUCCEEDED(object->Get(name, 0, &value, nullptr, nullptr)) && value.vt == VT_BSTR && value.bstrVal) {
-        const int length = static_cast<int>(SysStringLen(value.bstrVal));
-        const int bytes = WideCharToMultiByte(CP_THREAD_ACP, 0, value.bstrVal, length, nullptr, 0, nullptr, nullptr);
-        if (bytes > 0) {
-            text.resize(static_cast<size_t>(bytes));
-            WideCharToMultiByte(CP_THREAD_ACP, 0, value.bstrVal, length, &text[0], bytes, nullptr, nullptr);
-            text = text.c_str();
-        }
+        const std::wstring wide(value.bstrVal, SysStringLen(value.bstrVal));
+        text = WideToCodePage(CP_THREAD_ACP, wide).c_str();
     }
     VariantClear(&value);
     return text;

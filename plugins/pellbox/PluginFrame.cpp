@@ -1,5 +1,7 @@
 #include "PluginFrame.h"
 
+#include "CodePageText.h"
+
 #include <cstdint>
 #include <cstring>
 #include <cwchar>
@@ -92,27 +94,9 @@ wchar_t* NewCallerString(const std::wstring& text) {
 }
 
 std::string ToNarrowText(const std::wstring& text) {
-    const std::wstring wide(text.c_str()); // up to the first zero
-    if (wide.empty())
-        return {};
-    const int length = static_cast<int>(wide.size());
-    const int bytes = WideCharToMultiByte(kNarrowCodePage, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
-    if (bytes <= 0)
-        return {};
-    std::string narrow(static_cast<size_t>(bytes), '\0');
-    WideCharToMultiByte(kNarrowCodePage, 0, wide.data(), length, &narrow[0], bytes, nullptr, nullptr);
-    return narrow;
+    return WideToCodePage(kNarrowCodePage, text.c_str()); // up to the first zero
 }
 
 std::wstring FromNarrowText(const std::string& text) {
-    const std::string narrow(text.c_str());
-    if (narrow.empty())
-        return {};
-    const int length = static_cast<int>(narrow.size());
-    const int units = MultiByteToWideChar(kNarrowCodePage, 0, narrow.data(), length, nullptr, 0);
-    if (units <= 0)
-        return {};
-    std::wstring wide(static_cast<size_t>(units), L'\0');
-    MultiByteToWideChar(kNarrowCodePage, 0, narrow.data(), length, &wide[0], units);
-    return wide;
+    return CodePageToWide(kNarrowCodePage, text.c_str());
 }

@@ -1,5 +1,6 @@
 #include "Statistics.h"
 
+#include "CodePageText.h"
 #include "Md5.h"
 #include "OptionList.h"
 #include "PluginFrame.h"
@@ -42,14 +43,7 @@ std::vector<int> OptionsFromTexts(const std::wstring& first, const std::wstring&
 }
 
 std::wstring WideFromUtf8(const std::string& text) {
-    if (text.empty())
-        return L"";
-    int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    if (length <= 0)
-        return L"";
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &wide[0], length);
-    return wide;
+    return CodePageToWide(CP_UTF8, text);
 }
 
 } // namespace Tallywick
