@@ -79,10 +79,18 @@ struct ModuleTraits {
     static void Close(Value h) { FreeLibrary(h); }
 };
 
+// Pens, brushes, bitmaps and regions the caller created and still owns.
+struct GdiObjectTraits {
+    using Value = HGDIOBJ;
+    static Value Invalid() { return nullptr; }
+    static void Close(Value h) { DeleteObject(h); }
+};
+
 using UniqueFile = UniqueResource<FileHandleTraits>;
 using UniqueHandle = UniqueResource<KernelHandleTraits>;
 using UniqueFind = UniqueResource<FindHandleTraits>;
 using UniqueRegKey = UniqueResource<RegKeyTraits>;
 using UniqueModule = UniqueResource<ModuleTraits>;
+using UniqueGdiObject = UniqueResource<GdiObjectTraits>;
 
 } // namespace Ostra

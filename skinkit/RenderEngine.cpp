@@ -4,6 +4,7 @@
 #include "ImageLoader.h"
 #include "LayoutMath.h"
 #include "PaintManagerUI.h"
+#include "UniqueHandle.h"
 
 namespace SkinKit {
 
@@ -12,22 +13,6 @@ namespace {
 COLORREF ToColorRef(DWORD argb) {
     return RGB((argb >> 16) & 0xFF, (argb >> 8) & 0xFF, argb & 0xFF);
 }
-
-// One GDI object selected into a DC for a scope, deleted afterwards when owned.
-class GdiObject {
-public:
-    explicit GdiObject(HGDIOBJ object) : m_object(object) {}
-    ~GdiObject() {
-        if (m_object)
-            ::DeleteObject(m_object);
-    }
-    GdiObject(const GdiObject&) = delete;
-    GdiObject& operator=(const GdiObject&) = delete;
-    HGDIOBJ get() const { return m_object; }
-
-private:
-    HGDIOBJ m_object;
-};
 
 class MemoryDC {
 public:
@@ -63,7 +48,8 @@ void FillSolid(HDC hdc, const RECT& rc, COLORREF color) {
 
 ClipScope::ClipScope(HDC hdc, const RECT& rc, SIZE round) : m_hdc(hdc), m_saved(::SaveDC(hdc)) {
     if (round.cx > 0 || round.cy > 0) {
-        GdiObject region(::CreateRoundRectRgn(rc.left, rc.top, rc.right + 1, rc.bottom + 1, round.cx, round.cy));
+        Ostra::UniqueGdiObject region(
+            ::CreateRoundRectRgn(rc.left, rc.top, rc.right + 1, rc.bottom + 1, round.cx, round.cy));
         ::ExtSelectClipRgn(hdc, static_cast<HRGN>(region.get()), RGN_AND);
     } else {
         ::IntersectClipRect(hdc, rc.left, rc.top, rc.right, rc.bottom);
@@ -91,7 +77,7 @@ void DrawColor(HDC hdc, const RECT& rc, DWORD color) {
     bmi.bmiHeader.biBitCount = 32;
     bmi.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    GdiObject bitmap(::CreateDIBSection(hdc, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0));
+    Ostra::UniqueGdiObject bitmap(::CreateDIBSection(hdc, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0));
     if (!bitmap.get() || !bits)
         return;
     const DWORD r = ((color >> 16) & 0xFF) * alpha / 255, g = ((color >> 8) & 0xFF) * alpha / 255,
@@ -144,7 +130,7 @@ void DrawSideBorders(HDC hdc, const RECT& rc, const RECT& sizes, DWORD color) {
 }
 
 void DrawRoundRect(HDC hdc, const RECT& rc, SIZE round, int size, DWORD color) {
-    GdiObject pen(::CreatePen(PS_SOLID | PS_INSIDEFRAME, size, ToColorRef(color)));
+    Ostra::UniqueGdiObject pen(::CreatePen(PS_SOLID | PS_INSIDEFRAME, size, ToColorRef(color)));
     HGDIOBJ oldPen = ::SelectObject(hdc, pen.get());
     HGDIOBJ oldBrush = ::SelectObject(hdc, ::GetStockObject(HOLLOW_BRUSH));
     ::RoundRect(hdc, rc.left, rc.top, rc.right, rc.bottom, round.cx, round.cy);
