@@ -2,6 +2,7 @@
 
 #include "EditUI.h"
 #include "PaintManagerUI.h"
+#include "RenderEngine.h"
 
 #include <vector>
 
@@ -13,10 +14,6 @@ constexpr UINT kReflectBase = WM_USER + 0x1c00;
 // Posted on losing the keyboard focus; the window closes only if the focus did
 // not come back meanwhile (a click into the same edit takes it away and back).
 constexpr UINT kCloseIfUnfocused = WM_USER + 1;
-
-COLORREF ToColorRef(DWORD argb) {
-    return RGB((argb >> 16) & 0xFF, (argb >> 8) & 0xFF, argb & 0xFF);
-}
 
 } // namespace
 

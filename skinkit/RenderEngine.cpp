@@ -10,10 +10,6 @@ namespace SkinKit {
 
 namespace {
 
-COLORREF ToColorRef(DWORD argb) {
-    return RGB((argb >> 16) & 0xFF, (argb >> 8) & 0xFF, argb & 0xFF);
-}
-
 class MemoryDC {
 public:
     explicit MemoryDC(HDC reference) : m_dc(::CreateCompatibleDC(reference)) {}

@@ -24,6 +24,11 @@ private:
     int m_saved;
 };
 
+// The GDI colour of a 0xAARRGGBB skin colour; GDI has no alpha.
+inline COLORREF ToColorRef(DWORD argb) {
+    return RGB((argb >> 16) & 0xFF, (argb >> 8) & 0xFF, argb & 0xFF);
+}
+
 // Colours are 0xAARRGGBB; a fill with alpha below 255 is blended.
 void DrawColor(HDC hdc, const RECT& rc, DWORD color);
 void DrawGradient(HDC hdc, const RECT& rc, DWORD top, DWORD bottom);
