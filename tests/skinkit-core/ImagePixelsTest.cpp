@@ -2,6 +2,7 @@
 #include "ImagePixels.h"
 #include "SkinResources.h"
 
+#include "BmpBuilder.h"
 #include "ZipBuilder.h"
 
 #include <gtest/gtest.h>
@@ -47,38 +48,10 @@ std::vector<uint8_t> MakePng(int width, int height, const std::vector<uint8_t>& 
     return png;
 }
 
-void PutLE(std::vector<uint8_t>& out, uint32_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i)
-        out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-
-// A 24-bit bottom-up BMP; `bgr` rows are given top row first.
-std::vector<uint8_t> MakeBmp(int width, int height, const std::vector<uint8_t>& rgbTopDown) {
-    int stride = (width * 3 + 3) & ~3;
-    std::vector<uint8_t> bmp = {'B', 'M'};
-    PutLE(bmp, 54 + stride * height, 4);
-    PutLE(bmp, 0, 4);
-    PutLE(bmp, 54, 4);
-    PutLE(bmp, 40, 4);
-    PutLE(bmp, static_cast<uint32_t>(width), 4);
-    PutLE(bmp, static_cast<uint32_t>(height), 4);
-    PutLE(bmp, 1, 2);
-    PutLE(bmp, 24, 2);
-    PutLE(bmp, 0, 4);
-    PutLE(bmp, static_cast<uint32_t>(stride * height), 4);
-    PutLE(bmp, 2835, 4);
-    PutLE(bmp, 2835, 4);
-    PutLE(bmp, 0, 4);
-    PutLE(bmp, 0, 4);
-    for (int y = height - 1; y >= 0; --y) {
-        for (int x = 0; x < width; ++x) {
-            const uint8_t* p = &rgbTopDown[(y * width + x) * 3];
-            bmp.insert(bmp.end(), {p[2], p[1], p[0]});
-        }
-        for (int pad = width * 3; pad < stride; ++pad)
-            bmp.push_back(0);
-    }
-    return bmp;
+// 0xRRGGBB of pixel (x, y) in rows of RGB byte triples, top row first.
+uint32_t RgbAt(const std::vector<uint8_t>& rgb, int width, int x, int y) {
+    const uint8_t* p = &rgb[static_cast<size_t>(y * width + x) * 3];
+    return static_cast<uint32_t>(p[0]) << 16 | static_cast<uint32_t>(p[1]) << 8 | p[2];
 }
 
 } // namespace
@@ -123,7 +96,7 @@ TEST(ImagePixels, RefusesUndecodableAndAbsurdImages) {
     EXPECT_FALSE(DecodeImagePixels(text.data(), text.size(), 0, image));
     EXPECT_FALSE(DecodeImagePixels(nullptr, 0, 0, image));
 
-    std::vector<uint8_t> bmp = MakeBmp(1, 1, {1, 2, 3});
+    std::vector<uint8_t> bmp = MakeBmp(1, 1, [](int, int) { return 0x010203u; });
     std::vector<uint8_t> wide = bmp;
     wide[18] = 0x20; // width 20000 in a one-pixel file
     wide[19] = 0x4E;
@@ -147,7 +120,8 @@ TEST(ImagePixels, RefusesUndecodableAndAbsurdImages) {
 TEST(ImageLoader, CreatesTopDownDibSectionFromSkinPackage) {
     std::vector<uint8_t> rgb = {255, 0,  255, 10,  20, 30, // top row
                                 40,  50, 60,  255, 0,  255};
-    std::vector<uint8_t> zip = BuildZip({{"images/key.bmp", MakeBmp(2, 2, rgb), true}});
+    std::vector<uint8_t> zip =
+        BuildZip({{"images/key.bmp", MakeBmp(2, 2, [&](int x, int y) { return RgbAt(rgb, 2, x, y); }), true}});
     CSkinStore store;
     store.SetResourceZip(zip.data(), zip.size());
 

@@ -1,4 +1,5 @@
 // Paints a control tree into an off-screen bitmap and checks chosen pixels.
+#include "BmpBuilder.h"
 #include "ButtonUI.h"
 #include "DialogBuilder.h"
 #include "PaintManagerUI.h"
