@@ -52,10 +52,6 @@ template <typename Query> void PushPathQuery(Query query) {
     PushInt(GuardedInt([&] { return query(std::wstring(argument)); }));
 }
 
-void PushText(const std::wstring& text) {
-    PushString(text.c_str());
-}
-
 } // namespace
 
 extern "C" {
@@ -92,12 +88,12 @@ PELLBOX_NSIS_EXPORT(NSISIsProcessRunningByDirectory) {
 
 PELLBOX_NSIS_EXPORT(NSISGetHardSNW) {
     EnterPluginFrame(string_size, variables, stacktop, extra);
-    PushText(GuardedText(&GetHardSN));
+    PushString(GuardedText(&GetHardSN));
 }
 
 PELLBOX_NSIS_EXPORT(NSISGetAppUUID) {
     EnterPluginFrame(string_size, variables, stacktop, extra);
-    PushText(GuardedText(&NewAppUuid));
+    PushString(GuardedText(&NewAppUuid));
 }
 
 PELLBOX_NSIS_EXPORT(NSISUrlEncode) {
@@ -114,17 +110,17 @@ PELLBOX_NSIS_EXPORT(NSISUrlEncode) {
 
 PELLBOX_NSIS_EXPORT(NSISGetMacAddress) {
     EnterPluginFrame(string_size, variables, stacktop, extra);
-    PushText(GuardedText([] { return FromNarrowText(GetMacAddressList()); }));
+    PushString(GuardedText([] { return FromNarrowText(GetMacAddressList()); }));
 }
 
 PELLBOX_NSIS_EXPORT(NSISGetParentProcessName) {
     EnterPluginFrame(string_size, variables, stacktop, extra);
-    PushText(GuardedText(&GetParentProcessName));
+    PushString(GuardedText(&GetParentProcessName));
 }
 
 PELLBOX_NSIS_EXPORT(NSISGetLocalTimeString) {
     EnterPluginFrame(string_size, variables, stacktop, extra);
-    PushText(GuardedText([] { return FromNarrowText(FormatTimeText(GetTimeSeconds())); }));
+    PushString(GuardedText([] { return FromNarrowText(FormatTimeText(GetTimeSeconds())); }));
 }
 
 // Only a notification to the shell: no frame, no stack.
