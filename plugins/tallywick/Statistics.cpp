@@ -1,12 +1,9 @@
 #include "Statistics.h"
 
-#include "CodePageText.h"
 #include "Md5.h"
 #include "OptionList.h"
 #include "PluginFrame.h"
 #include "SystemProfile.h"
-
-#include <windows.h>
 
 #include <ctime>
 
@@ -40,10 +37,6 @@ std::string UninstallPayload(const UninstallArguments& args) {
 
 std::vector<int> OptionsFromTexts(const std::wstring& first, const std::wstring& second, const std::wstring& third) {
     return ParseOptionList(ToNarrowText(first) + "," + ToNarrowText(second) + "," + ToNarrowText(third));
-}
-
-std::wstring WideFromUtf8(const std::string& text) {
-    return CodePageToWide(CP_UTF8, text);
 }
 
 } // namespace Tallywick

@@ -16,7 +16,4 @@ std::string UninstallPayload(const UninstallArguments& args);
 // The option texts of the survey joined with "," and read as numbers.
 std::vector<int> OptionsFromTexts(const std::wstring& first, const std::wstring& second, const std::wstring& third);
 
-// The serialised documents are UTF-8 (in practice ASCII, the writer escapes the rest).
-std::wstring WideFromUtf8(const std::string& text);
-
 } // namespace Tallywick

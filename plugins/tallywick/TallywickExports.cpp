@@ -1,4 +1,5 @@
 // The library's exports: two NSIS plug-in calls and the plain event twin.
+#include "CodePageText.h"
 #include "NumberText.h"
 #include "PluginFrame.h"
 #include "Statistics.h"
@@ -54,7 +55,8 @@ __declspec(dllexport) wchar_t* DLLGetOneEventStatistics(const wchar_t* uuid, con
         args.protocol = protocol;
         args.ver = ver ? ver : L"";
         args.p = p ? p : L"";
-        return NewCallerString(WideFromUtf8(EventPayload(args)));
+        // The serialised document is UTF-8 (in practice ASCII: the writer escapes the rest).
+        return NewCallerString(CodePageToWide(CP_UTF8, EventPayload(args)));
     } catch (...) {
         try {
             return NewCallerString(L"");
