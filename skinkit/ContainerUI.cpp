@@ -217,29 +217,25 @@ void CContainerUI::SetAttribute(const wchar_t* name, const wchar_t* value) {
     }
 }
 
+void CContainerUI::SetScrollBarPresent(std::unique_ptr<CScrollBarUI>& bar, bool present, bool horizontal) {
+    if (!present) {
+        bar.reset();
+        return;
+    }
+    if (bar)
+        return;
+    bar = std::make_unique<CScrollBarUI>(horizontal);
+    bar->SetVisible(false); // shown when the content needs it
+    bar->SetManager(m_pManager, this, false);
+    if (m_pManager) {
+        if (const std::wstring* list = m_pManager->GetDefaultAttributeList(horizontal ? L"HScrollBar" : L"VScrollBar"))
+            bar->ApplyAttributeList(*list);
+    }
+}
+
 void CContainerUI::EnableScrollBar(bool vertical, bool horizontal) {
-    if (vertical && !m_pVerticalScrollBar) {
-        m_pVerticalScrollBar = std::make_unique<CScrollBarUI>(false);
-        m_pVerticalScrollBar->SetVisible(false); // shown when the content needs it
-        m_pVerticalScrollBar->SetManager(m_pManager, this, false);
-        if (m_pManager) {
-            if (const std::wstring* list = m_pManager->GetDefaultAttributeList(L"VScrollBar"))
-                m_pVerticalScrollBar->ApplyAttributeList(*list);
-        }
-    } else if (!vertical && m_pVerticalScrollBar) {
-        m_pVerticalScrollBar.reset();
-    }
-    if (horizontal && !m_pHorizontalScrollBar) {
-        m_pHorizontalScrollBar = std::make_unique<CScrollBarUI>(true);
-        m_pHorizontalScrollBar->SetVisible(false);
-        m_pHorizontalScrollBar->SetManager(m_pManager, this, false);
-        if (m_pManager) {
-            if (const std::wstring* list = m_pManager->GetDefaultAttributeList(L"HScrollBar"))
-                m_pHorizontalScrollBar->ApplyAttributeList(*list);
-        }
-    } else if (!horizontal && m_pHorizontalScrollBar) {
-        m_pHorizontalScrollBar.reset();
-    }
+    SetScrollBarPresent(m_pVerticalScrollBar, vertical, false);
+    SetScrollBarPresent(m_pHorizontalScrollBar, horizontal, true);
     NeedUpdate();
 }
 

@@ -71,6 +71,8 @@ protected:
     // Places floating children (by their offsets) and hides nothing.
     void SetFloatPos(int index);
     void ProcessScrollBar(RECT rc, int cxRequired, int cyRequired);
+    // Creates the bar (hidden, with its default attribute list) or removes it.
+    void SetScrollBarPresent(std::unique_ptr<CScrollBarUI>& bar, bool present, bool horizontal);
     // Lays the children out one after another along one axis inside inner and
     // returns the extent they need along that axis (for the scroll bar).
     int ArrangeItems(RECT inner, bool vertical);
