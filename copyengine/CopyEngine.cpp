@@ -100,6 +100,43 @@ bool MakeFullPath(const wchar_t* path, wchar_t* out, size_t capacity) {
     return true;
 }
 
+// The destination folder may reach into the source tree by another name (a
+// link or junction, a drive substituted for a folder), where
+// comparing the paths as text sees nothing. Looks along the destination's path
+// for the source folder itself. Returns false when that is the destination
+// itself: every file would be opened for writing over its own data. When it is
+// a folder above the destination, `excluded` receives the destination's path
+// inside the source, so that the walk leaves it out.
+bool FindDestinationInSource(const wchar_t* source, const wchar_t* destination, wchar_t* excluded, size_t capacity) {
+    FileIdentity sourceIdentity;
+    std::unique_ptr<wchar_t[]> folder(new (std::nothrow) wchar_t[kCopyPathCapacity]);
+    if (!folder || !GetFileIdentity(source, &sourceIdentity))
+        return true;
+    CopyText(folder.get(), kCopyPathCapacity, destination);
+    const size_t destinationLength = wcslen(destination);
+    const size_t prefixLength = wcsncmp(destination, L"\\\\?\\", 4) == 0 ? 4 : 0;
+    for (;;) {
+        FileIdentity identity;
+        if (GetFileIdentity(folder.get(), &identity) && IsSameIdentity(identity, sourceIdentity)) {
+            const wchar_t* rest = destination + wcslen(folder.get());
+            if (rest == destination + destinationLength)
+                return false;
+            while (*rest == L'\\')
+                ++rest;
+            if (!JoinPath(excluded, capacity, source, rest))
+                return false;
+            return true;
+        }
+        wchar_t* slash = wcsrchr(folder.get() + prefixLength, L'\\');
+        if (!slash || slash[1] == L'\0')
+            return true; // reached the volume's root
+        if (slash > folder.get() && slash[-1] == L':')
+            slash[1] = L'\0'; // a drive root keeps its backslash
+        else
+            *slash = L'\0';
+    }
+}
+
 void UnlinkAll(ChunkHeader* sentinel) {
     sentinel->next = sentinel;
     sentinel->prev = sentinel;
@@ -291,18 +328,26 @@ int CCopyEngine::AddJob(const wchar_t* source, const wchar_t* destination) {
             RefuseJob();
             return 1;
         }
-        if (IsSameOrInsidePath(job->destination, job->source))
+        if (IsSameOrInsidePath(job->destination, job->source)) {
             CopyText(job->excluded, kCopyPathCapacity, job->destination);
+        } else if (!FindDestinationInSource(job->source, job->destination, job->excluded, kCopyPathCapacity)) {
+            RefuseJob();
+            return 1;
+        }
         if (!CountTree(job->source, &bytes, &files, &stop_, job->excluded[0] ? job->excluded : nullptr)) {
             RefuseJob();
             return 1;
         }
     } else {
-        // A file copied into its own folder would be truncated by its own
-        // copy while it is still being read.
+        // A file copied into its own folder, named there by this path or by
+        // any other, would be truncated by its own copy while it is still
+        // being read.
         const wchar_t* slash = wcsrchr(job->source, L'\\');
+        FileIdentity sourceIdentity, targetIdentity;
         if (!JoinPath(fullSource.get(), kCopyPathCapacity, job->destination, slash ? slash + 1 : job->source) ||
-            IsSamePath(fullSource.get(), job->source)) {
+            IsSamePath(fullSource.get(), job->source) ||
+            (GetFileIdentity(fullSource.get(), &targetIdentity) && GetFileIdentity(job->source, &sourceIdentity) &&
+             IsSameIdentity(targetIdentity, sourceIdentity))) {
             RefuseJob();
             return 1;
         }
@@ -425,7 +470,8 @@ void CCopyEngine::RunJobs() {
 }
 
 void CCopyEngine::EndRun() {
-    FreeJobs();
+    // The jobs are freed only once the workers have ended: a run stopped
+    // early leaves them still reading the current job.
     stop_ = 1;
     while (readerThread_ || writerThread_) {
         if (gate_.lockReady) {
@@ -440,6 +486,7 @@ void CCopyEngine::EndRun() {
             }
         }
     }
+    FreeJobs();
     progress_.runEnded = 1;
 }
 

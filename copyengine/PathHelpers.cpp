@@ -65,6 +65,23 @@ int GetFileSize64(const wchar_t* path, uint64_t* size) {
     return 1;
 }
 
+bool GetFileIdentity(const wchar_t* path, FileIdentity* identity) {
+    if (!path || !identity)
+        return false;
+    // Folders open only with backup semantics; reading attributes needs no
+    // access to the contents.
+    Ostra::UniqueFile file(CreateFileW(path, FILE_READ_ATTRIBUTES,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                       FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION information;
+    if (!file || !GetFileInformationByHandle(file.get(), &information))
+        return false;
+    if (information.nFileIndexHigh == 0 && information.nFileIndexLow == 0)
+        return false;
+    *identity = {information.dwVolumeSerialNumber, information.nFileIndexHigh, information.nFileIndexLow};
+    return true;
+}
+
 bool IsSameOrInsidePath(const wchar_t* path, const wchar_t* dir) {
     if (!path || !dir)
         return false;

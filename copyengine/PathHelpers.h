@@ -57,6 +57,22 @@ int GetFileSize64(const wchar_t* path, uint64_t* size);
 // same way (both prefixed or neither); case is ignored as the file system does.
 bool IsSameOrInsidePath(const wchar_t* path, const wchar_t* dir);
 
+// What names one file or folder on its volume, whatever path reaches it: a
+// link or junction to a folder, or a drive substituted for it, gives the
+// folder's own identity.
+struct FileIdentity {
+    uint32_t volumeSerial;
+    uint32_t indexHigh;
+    uint32_t indexLow;
+};
+
+// False when the path cannot be opened or its file system gives no file index.
+bool GetFileIdentity(const wchar_t* path, FileIdentity* identity);
+
+inline bool IsSameIdentity(const FileIdentity& a, const FileIdentity& b) {
+    return a.volumeSerial == b.volumeSerial && a.indexHigh == b.indexHigh && a.indexLow == b.indexLow;
+}
+
 // Adds the bytes and files below directory to *bytes and *files, walking
 // subdirectories. The subtree at `excluded` (a full path written like
 // directory), when given, is left out. Stops early when *cancel becomes
