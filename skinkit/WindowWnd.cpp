@@ -156,56 +156,51 @@ void CWindowWnd::ResizeClient(int cx, int cy) {
                    SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
 }
 
+// The object is found through GWLP_USERDATA for windows of its own class and
+// through a window property for superclassed and subclassed ones.
 LRESULT CALLBACK CWindowWnd::WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
     CWindowWnd* self = nullptr;
     if (uMsg == WM_NCCREATE) {
-        auto* cs = reinterpret_cast<CREATESTRUCTW*>(lParam);
-        self = static_cast<CWindowWnd*>(cs->lpCreateParams);
+        self = static_cast<CWindowWnd*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
         if (self) {
             self->m_hWnd = hWnd;
             ::SetWindowLongPtrW(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
         }
     } else {
         self = reinterpret_cast<CWindowWnd*>(::GetWindowLongPtrW(hWnd, GWLP_USERDATA));
-        if (uMsg == WM_NCDESTROY && self) {
-            LRESULT result = ::CallWindowProcW(self->m_OldWndProc, hWnd, uMsg, wParam, lParam);
-            ::SetWindowLongPtrW(hWnd, GWLP_USERDATA, 0);
-            if (self->m_bSubclassed)
-                self->Unsubclass();
-            self->m_hWnd = nullptr;
-            self->OnWindowGone(hWnd);
-            return result;
-        }
     }
-    if (self)
-        return self->OnMessage(uMsg, wParam, lParam);
-    return ::DefWindowProcW(hWnd, uMsg, wParam, lParam);
+    return Dispatch(self, hWnd, uMsg, wParam, lParam, [](HWND gone) { ::SetWindowLongPtrW(gone, GWLP_USERDATA, 0); });
 }
 
 LRESULT CALLBACK CWindowWnd::SuperclassProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
     CWindowWnd* self = nullptr;
     if (uMsg == WM_NCCREATE) {
-        auto* cs = reinterpret_cast<CREATESTRUCTW*>(lParam);
-        self = static_cast<CWindowWnd*>(cs->lpCreateParams);
+        self = static_cast<CWindowWnd*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
         if (self) {
             self->m_hWnd = hWnd;
             ::SetPropW(hWnd, kObjectProperty, self);
         }
     } else {
         self = static_cast<CWindowWnd*>(::GetPropW(hWnd, kObjectProperty));
-        if (uMsg == WM_NCDESTROY && self) {
-            LRESULT result = ::CallWindowProcW(self->m_OldWndProc, hWnd, uMsg, wParam, lParam);
-            if (self->m_bSubclassed)
-                self->Unsubclass();
-            ::RemovePropW(hWnd, kObjectProperty);
-            self->m_hWnd = nullptr;
-            self->OnWindowGone(hWnd);
-            return result;
-        }
     }
-    if (self)
+    return Dispatch(self, hWnd, uMsg, wParam, lParam, [](HWND gone) { ::RemovePropW(gone, kObjectProperty); });
+}
+
+LRESULT CWindowWnd::Dispatch(CWindowWnd* self, HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam,
+                             void (*forget)(HWND)) {
+    if (!self)
+        return ::DefWindowProcW(hWnd, uMsg, wParam, lParam);
+    if (uMsg != WM_NCDESTROY)
         return self->OnMessage(uMsg, wParam, lParam);
-    return ::DefWindowProcW(hWnd, uMsg, wParam, lParam);
+    // The window's own procedure finishes first; then the link is cut before
+    // OnWindowGone, which may delete the object.
+    LRESULT result = ::CallWindowProcW(self->m_OldWndProc, hWnd, uMsg, wParam, lParam);
+    forget(hWnd);
+    if (self->m_bSubclassed)
+        self->Unsubclass();
+    self->m_hWnd = nullptr;
+    self->OnWindowGone(hWnd);
+    return result;
 }
 
 } // namespace SkinKit

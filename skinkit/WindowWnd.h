@@ -50,6 +50,9 @@ public:
 protected:
     static LRESULT CALLBACK WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK SuperclassProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
+    // Hands a message to self (or DefWindowProc without one). On WM_NCDESTROY
+    // forget drops the link from the window to self.
+    static LRESULT Dispatch(CWindowWnd* self, HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, void (*forget)(HWND));
 
     HWND m_hWnd = nullptr;
     WNDPROC m_OldWndProc;
