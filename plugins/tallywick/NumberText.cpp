@@ -26,6 +26,15 @@ uint32_t AccumulateDigits(const wchar_t* p, int base) {
     return value;
 }
 
+// long is wider than int on some platforms.
+int ClampToInt(long value) {
+    if (value > INT_MAX)
+        return INT_MAX;
+    if (value < INT_MIN)
+        return INT_MIN;
+    return static_cast<int>(value);
+}
+
 int32_t LowBits(int64_t value) {
     return static_cast<int32_t>(static_cast<uint32_t>(value & 0xFFFFFFFF));
 }
@@ -46,21 +55,11 @@ int32_t ParseStackInteger(const std::wstring& text) {
 }
 
 int ParseLeadingInt(const std::string& text) {
-    long value = std::strtol(text.c_str(), nullptr, 10);
-    if (value > INT_MAX)
-        return INT_MAX;
-    if (value < INT_MIN)
-        return INT_MIN;
-    return static_cast<int>(value);
+    return ClampToInt(std::strtol(text.c_str(), nullptr, 10));
 }
 
 int ParseLeadingInt(const std::wstring& text) {
-    long value = std::wcstol(text.c_str(), nullptr, 10);
-    if (value > INT_MAX)
-        return INT_MAX;
-    if (value < INT_MIN)
-        return INT_MIN;
-    return static_cast<int>(value);
+    return ClampToInt(std::wcstol(text.c_str(), nullptr, 10));
 }
 
 int64_t ParseLeadingInt64(const std::wstring& text) {
