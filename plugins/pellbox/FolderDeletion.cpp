@@ -22,10 +22,14 @@ bool IsDirectoryLink(const WIN32_FIND_DATAW& entry) {
            entry.dwReserved0 == 0;
 }
 
-bool IsFolderLink(const std::wstring& folder) {
-    std::wstring path = folder;
+std::wstring WithoutTrailingSeparators(std::wstring path) {
     while (EndsWithSeparator(path))
         path.pop_back();
+    return path;
+}
+
+// path is written without trailing separators.
+bool IsFolderLink(const std::wstring& path) {
     if (path.empty() || path.back() == L':')
         return false; // a drive root is no link, and "C:" alone would name the current directory
     WIN32_FIND_DATAW entry = {};
@@ -69,10 +73,8 @@ int DeleteFolder(const std::wstring& path) {
 }
 
 int DeleteTree(const std::wstring& folder, bool scheduleInPlace) {
-    if (IsFolderLink(folder)) {
-        std::wstring link = folder;
-        while (EndsWithSeparator(link))
-            link.pop_back();
+    const std::wstring link = WithoutTrailingSeparators(folder);
+    if (IsFolderLink(link)) {
         RemoveDirectoryW(link.c_str());
         return 1;
     }
