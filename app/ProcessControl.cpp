@@ -200,17 +200,11 @@ bool ReadIntegrityLevel(DWORD processId, DWORD* level) {
     if (GetTokenInformation(token.get(), TokenIntegrityLevel, nullptr, 0, &size) ||
         GetLastError() != ERROR_INSUFFICIENT_BUFFER || size == 0)
         return true;
-    struct HeapBlock {
-        void* p;
-        ~HeapBlock() {
-            if (p)
-                HeapFree(GetProcessHeap(), 0, p);
-        }
-    } label{HeapAlloc(GetProcessHeap(), 0, size)};
-    if (label.p == nullptr || !GetTokenInformation(token.get(), TokenIntegrityLevel, label.p, size, &size))
+    std::vector<unsigned char> label(size);
+    if (!GetTokenInformation(token.get(), TokenIntegrityLevel, label.data(), size, &size))
         return true;
 
-    PSID sid = static_cast<TOKEN_MANDATORY_LABEL*>(label.p)->Label.Sid;
+    PSID sid = reinterpret_cast<TOKEN_MANDATORY_LABEL*>(label.data())->Label.Sid;
     PUCHAR count = GetSidSubAuthorityCount(sid);
     if (count == nullptr || *count == 0)
         return false;
