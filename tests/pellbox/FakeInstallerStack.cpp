@@ -54,10 +54,14 @@ void FakeInstallerStack::Call(decltype(&NSISIsWow64) exportFunction) {
     exportFunction(nullptr, stringSize, variables, &top, &extra);
 }
 
-std::wstring CallWithArgument(decltype(&NSISIsWow64) exportFunction, const std::wstring& argument) {
+namespace {
+
+// An entry below the arguments shows whether the export popped or pushed more than its share.
+std::wstring CallAboveSentinel(decltype(&NSISIsWow64) exportFunction, const std::wstring* argument) {
     FakeInstallerStack stack;
     stack.Push(L"below");
-    stack.Push(argument);
+    if (argument)
+        stack.Push(*argument);
     stack.Call(exportFunction);
     std::wstring result = stack.Pop();
     if (stack.Pop() != L"below" || stack.Depth() != 0)
@@ -65,14 +69,14 @@ std::wstring CallWithArgument(decltype(&NSISIsWow64) exportFunction, const std::
     return result;
 }
 
+} // namespace
+
+std::wstring CallWithArgument(decltype(&NSISIsWow64) exportFunction, const std::wstring& argument) {
+    return CallAboveSentinel(exportFunction, &argument);
+}
+
 std::wstring CallWithoutArgument(decltype(&NSISIsWow64) exportFunction) {
-    FakeInstallerStack stack;
-    stack.Push(L"below");
-    stack.Call(exportFunction);
-    std::wstring result = stack.Pop();
-    if (stack.Pop() != L"below" || stack.Depth() != 0)
-        return L"<stack damaged>";
-    return result;
+    return CallAboveSentinel(exportFunction, nullptr);
 }
 
 std::wstring MakeScratchDirectory(const std::wstring& label) {
