@@ -1,6 +1,7 @@
 #include "MachineIdentity.h"
 
 #include "CodePageText.h"
+#include "ComApartment.h"
 #include "ComRef.h"
 #include "DiskIdentityFormat.h"
 #include "DriveIdentification.h"
@@ -16,6 +17,7 @@
 #include <cstring>
 #include <new>
 
+using Ostra::ComApartment;
 using Ostra::ComRef;
 
 namespace {
@@ -36,20 +38,6 @@ struct AdapterInfoRecord {
 
 DiskIdentityCache diskIdentityCache;
 std::vector<std::string> physicalAdapterIds;
-
-class ComApartment {
-public:
-    ComApartment() : initialized_(SUCCEEDED(CoInitialize(nullptr))) {}
-    ~ComApartment() {
-        if (initialized_)
-            CoUninitialize();
-    }
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-
-private:
-    bool initialized_;
-};
 
 // The disk driver behind SmartDevice: a physical drive, or the old SMART driver.
 class DiskDriverDevice : public SmartDevice {

@@ -91,11 +91,6 @@ HardwareRecords ReadRecords(IEnumWbemClassObject* enumerator, const std::vector<
 }
 
 ProfileCollector::ProfileCollector() {
-    // S_FALSE (already initialised here) must be balanced too; RPC_E_CHANGED_MODE
-    // means the host's apartment stays as it is and COM is usable anyway.
-    HRESULT init = CoInitialize(nullptr);
-    comInitialized_ = SUCCEEDED(init);
-
     ComRef<IWbemLocator> locator;
     if (FAILED(CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_IWbemLocator, locator.putVoid())))
         return;
@@ -107,12 +102,6 @@ ProfileCollector::ProfileCollector() {
     }
     CoSetProxyBlanket(services_.get(), RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr, RPC_C_AUTHN_LEVEL_CALL,
                       RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE);
-}
-
-ProfileCollector::~ProfileCollector() {
-    services_.reset();
-    if (comInitialized_)
-        CoUninitialize();
 }
 
 const HardwareRecords& ProfileCollector::Query(const HardwareClass& hardwareClass) {

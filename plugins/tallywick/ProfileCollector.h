@@ -2,6 +2,7 @@
 // is queried at most once per connection; later requests get the stored records.
 #pragma once
 
+#include "ComApartment.h"
 #include "ComRef.h"
 #include "HardwareProfile.h"
 
@@ -27,8 +28,6 @@ public:
     // Initialises COM for the calling thread and connects to ROOT\CIMV2. A
     // failed connection leaves every query empty.
     ProfileCollector();
-    // Releases the connection and undoes only the COM initialisation it made.
-    ~ProfileCollector();
     ProfileCollector(const ProfileCollector&) = delete;
     ProfileCollector& operator=(const ProfileCollector&) = delete;
 
@@ -41,7 +40,7 @@ public:
 private:
     HardwareRecords Run(const HardwareClass& hardwareClass);
 
-    bool comInitialized_ = false;
+    Ostra::ComApartment apartment_; // declared first: outlives the connection
     Ostra::ComRef<IWbemServices> services_;
     std::map<std::wstring, HardwareRecords> queried_;
     int queriesRun_ = 0;
