@@ -3,6 +3,7 @@
 #include "CodePageText.h"
 #include "ComApartment.h"
 #include "ComRef.h"
+#include "ComValues.h"
 #include "DiskIdentityFormat.h"
 #include "DriveIdentification.h"
 #include "MacAddressFormat.h"
@@ -72,15 +73,12 @@ private:
 };
 
 std::string ReadWmiText(IWbemClassObject* object, const wchar_t* name) {
-    VARIANT value;
-    VariantInit(&value);
-    std::string text;
-    if (SUCCEEDED(object->Get(name, 0, &value, nullptr, nullptr)) && value.vt == VT_BSTR && value.bstrVal) {
-        const std::wstring wide(value.bstrVal, SysStringLen(value.bstrVal));
-        text = WideToCodePage(CP_THREAD_ACP, wide).c_str();
-    }
-    VariantClear(&value);
-    return text;
+    Ostra::Variant value;
+    if (FAILED(object->Get(name, 0, value.put(), nullptr, nullptr)) || value.get().vt != VT_BSTR ||
+        !value.get().bstrVal)
+        return {};
+    const std::wstring wide(value.get().bstrVal, SysStringLen(value.get().bstrVal));
+    return WideToCodePage(CP_THREAD_ACP, wide).c_str();
 }
 
 struct WmiWorkerJob {
@@ -223,23 +221,15 @@ std::string QueryDiskDriveWmi() {
                                 reinterpret_cast<void**>(locator.put()))))
         return {};
     ComRef<IWbemServices> services;
-    BSTR space = SysAllocString(L"ROOT\\CIMV2");
-    const HRESULT connected =
-        locator->ConnectServer(space, nullptr, nullptr, nullptr, 0, nullptr, nullptr, services.put());
-    SysFreeString(space);
-    if (FAILED(connected))
+    if (FAILED(locator->ConnectServer(Ostra::Bstr(L"ROOT\\CIMV2").get(), nullptr, nullptr, nullptr, 0, nullptr, nullptr,
+                                      services.put())))
         return {};
     if (FAILED(CoSetProxyBlanket(services.get(), RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr, RPC_C_AUTHN_LEVEL_CALL,
                                  RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE)))
         return {};
     ComRef<IEnumWbemClassObject> drives;
-    BSTR language = SysAllocString(L"WQL");
-    BSTR query = SysAllocString(L"SELECT * FROM Win32_DiskDrive");
-    const HRESULT queried = services->ExecQuery(language, query, WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY,
-                                                nullptr, drives.put());
-    SysFreeString(query);
-    SysFreeString(language);
-    if (FAILED(queried))
+    if (FAILED(services->ExecQuery(Ostra::Bstr(L"WQL").get(), Ostra::Bstr(L"SELECT * FROM Win32_DiskDrive").get(),
+                                   WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY, nullptr, drives.put())))
         return {};
     for (;;) {
         ComRef<IWbemClassObject> drive;

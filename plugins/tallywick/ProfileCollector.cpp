@@ -1,40 +1,16 @@
 #include "ProfileCollector.h"
 
+#include "ComValues.h"
+
 #include <cwchar>
 
 namespace Tallywick {
 
+using Ostra::Bstr;
 using Ostra::ComRef;
+using Ostra::Variant;
 
 namespace {
-
-class Bstr {
-public:
-    explicit Bstr(const std::wstring& text) : value_(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
-    ~Bstr() { SysFreeString(value_); }
-    Bstr(const Bstr&) = delete;
-    Bstr& operator=(const Bstr&) = delete;
-    BSTR get() const { return value_; }
-
-private:
-    BSTR value_;
-};
-
-class Variant {
-public:
-    Variant() { VariantInit(&value_); }
-    ~Variant() { VariantClear(&value_); }
-    Variant(const Variant&) = delete;
-    Variant& operator=(const Variant&) = delete;
-    VARIANT* put() {
-        VariantClear(&value_);
-        return &value_;
-    }
-    const VARIANT& get() const { return value_; }
-
-private:
-    VARIANT value_;
-};
 
 std::wstring SignedDecimal(long value) {
     wchar_t buffer[16] = {};
