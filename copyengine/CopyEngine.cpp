@@ -100,32 +100,50 @@ bool MakeFullPath(const wchar_t* path, wchar_t* out, size_t capacity) {
     return true;
 }
 
+// True when the two paths name one folder. Equal identities decide it, except
+// that a cloned volume repeats its original's serial number and file indexes:
+// a file created in the first folder must also appear in the second. When no
+// such file can be created (a read-only folder), the identities decide.
+bool IsSameFolder(const wchar_t* first, const wchar_t* second) {
+    FileIdentity firstIdentity, secondIdentity;
+    if (!GetFileIdentity(first, &firstIdentity) || !GetFileIdentity(second, &secondIdentity) ||
+        !IsSameIdentity(firstIdentity, secondIdentity))
+        return false;
+    wchar_t name[64];
+    swprintf(name, 64, L"~copy-probe-%08lx-%08lx.tmp", GetCurrentProcessId(), GetTickCount());
+    std::unique_ptr<wchar_t[]> probe(new (std::nothrow) wchar_t[kCopyPathCapacity]);
+    if (!probe || !JoinPath(probe.get(), kCopyPathCapacity, first, name))
+        return true;
+    Ostra::UniqueFile marker(CreateFileW(probe.get(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                         CREATE_NEW, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    if (!marker)
+        return true;
+    return JoinPath(probe.get(), kCopyPathCapacity, second, name) &&
+           GetFileAttributesW(probe.get()) != INVALID_FILE_ATTRIBUTES;
+}
+
 // The destination folder may reach into the source tree by another name (a
-// link or junction, a drive substituted for a folder), where
-// comparing the paths as text sees nothing. Looks along the destination's path
-// for the source folder itself. Returns false when that is the destination
-// itself: every file would be opened for writing over its own data. When it is
-// a folder above the destination, `excluded` receives the destination's path
+// link or junction, a drive substituted for a folder), where comparing the
+// paths as text sees nothing. Looks along the destination's path for the
+// source folder itself. Returns false when that is the destination itself:
+// every file would be opened for writing over its own data. When it is a
+// folder above the destination, `excluded` receives the destination's path
 // inside the source, so that the walk leaves it out.
 bool FindDestinationInSource(const wchar_t* source, const wchar_t* destination, wchar_t* excluded, size_t capacity) {
-    FileIdentity sourceIdentity;
     std::unique_ptr<wchar_t[]> folder(new (std::nothrow) wchar_t[kCopyPathCapacity]);
-    if (!folder || !GetFileIdentity(source, &sourceIdentity))
+    if (!folder)
         return true;
     CopyText(folder.get(), kCopyPathCapacity, destination);
     const size_t destinationLength = wcslen(destination);
     const size_t prefixLength = wcsncmp(destination, L"\\\\?\\", 4) == 0 ? 4 : 0;
     for (;;) {
-        FileIdentity identity;
-        if (GetFileIdentity(folder.get(), &identity) && IsSameIdentity(identity, sourceIdentity)) {
+        if (IsSameFolder(folder.get(), source)) {
             const wchar_t* rest = destination + wcslen(folder.get());
             if (rest == destination + destinationLength)
                 return false;
             while (*rest == L'\\')
                 ++rest;
-            if (!JoinPath(excluded, capacity, source, rest))
-                return false;
-            return true;
+            return JoinPath(excluded, capacity, source, rest);
         }
         wchar_t* slash = wcsrchr(folder.get() + prefixLength, L'\\');
         if (!slash || slash[1] == L'\0')
@@ -135,6 +153,19 @@ bool FindDestinationInSource(const wchar_t* source, const wchar_t* destination, 
         else
             *slash = L'\0';
     }
+}
+
+// The folder part of a full file path, a drive root keeping its backslash.
+bool ParentFolder(const wchar_t* path, wchar_t* out, size_t capacity) {
+    const wchar_t* slash = wcsrchr(path, L'\\');
+    if (!slash)
+        return false;
+    size_t length = size_t(slash - path) + (slash > path && slash[-1] == L':' ? 1 : 0);
+    if (length + 1 > capacity)
+        return false;
+    wmemcpy(out, path, length);
+    out[length] = L'\0';
+    return true;
 }
 
 void UnlinkAll(ChunkHeader* sentinel) {
@@ -343,11 +374,10 @@ int CCopyEngine::AddJob(const wchar_t* source, const wchar_t* destination) {
         // any other, would be truncated by its own copy while it is still
         // being read.
         const wchar_t* slash = wcsrchr(job->source, L'\\');
-        FileIdentity sourceIdentity, targetIdentity;
         if (!JoinPath(fullSource.get(), kCopyPathCapacity, job->destination, slash ? slash + 1 : job->source) ||
             IsSamePath(fullSource.get(), job->source) ||
-            (GetFileIdentity(fullSource.get(), &targetIdentity) && GetFileIdentity(job->source, &sourceIdentity) &&
-             IsSameIdentity(targetIdentity, sourceIdentity))) {
+            (ParentFolder(job->source, fullSource.get(), kCopyPathCapacity) &&
+             IsSameFolder(job->destination, fullSource.get()))) {
             RefuseJob();
             return 1;
         }
