@@ -37,16 +37,6 @@ std::wstring ComparableDirectory(const std::wstring& path) {
 
 } // namespace
 
-bool IsCleanPath(const std::wstring& path) {
-    for (std::size_t i = 0; i < path.size(); ++i) {
-        if (path[i] == L'/')
-            return false;
-        if (path[i] == L'\\' && i + 1 < path.size() && IsSeparator(path[i + 1]))
-            return false;
-    }
-    return true;
-}
-
 std::wstring CollapseSeparatorRuns(const std::wstring& path) {
     std::wstring out;
     out.reserve(path.size());
@@ -61,12 +51,7 @@ std::wstring CollapseSeparatorRuns(const std::wstring& path) {
 bool SamePath(const wchar_t* a, const wchar_t* b) {
     if (a == nullptr || b == nullptr)
         return false;
-    std::wstring left(a), right(b);
-    if (!IsCleanPath(left))
-        left = CollapseSeparatorRuns(left);
-    if (!IsCleanPath(right))
-        right = CollapseSeparatorRuns(right);
-    return EqualIgnoringAsciiCase(left, right);
+    return EqualIgnoringAsciiCase(CollapseSeparatorRuns(a), CollapseSeparatorRuns(b));
 }
 
 std::wstring StripOneTrailingSeparator(const std::wstring& path) {

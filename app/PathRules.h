@@ -9,9 +9,6 @@
 // Size of the fixed path buffers, terminator included (MAX_PATH).
 constexpr std::size_t kPathBufferChars = 260;
 
-// True when the path holds no "/" and no "\" directly followed by "\" or "/".
-bool IsCleanPath(const std::wstring& path);
-
 // Each run of consecutive separators ("\" or "/") reduced to its first character.
 std::wstring CollapseSeparatorRuns(const std::wstring& path);
 
