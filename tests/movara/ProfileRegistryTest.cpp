@@ -1,4 +1,5 @@
 #include "ProfileRegistry.h"
+#include "TestFolder.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -12,19 +13,8 @@ namespace {
 class ProfileRegistryTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        wchar_t temp[MAX_PATH];
-        GetTempPathW(MAX_PATH, temp);
-        appData_ = std::wstring(temp) + L"registry-test-" + std::to_wstring(GetCurrentProcessId());
-        CreateDirectoryW(appData_.c_str(), nullptr);
         CreateDirectoryW((appData_ + L"\\harbec").c_str(), nullptr);
         CreateDirectoryW((appData_ + L"\\harbec\\Tarn").c_str(), nullptr);
-        ini_ = appData_ + L"\\harbec\\Tarn\\profiles.ini";
-    }
-    void TearDown() override {
-        DeleteFileW(ini_.c_str());
-        RemoveDirectoryW((appData_ + L"\\harbec\\Tarn").c_str());
-        RemoveDirectoryW((appData_ + L"\\harbec").c_str());
-        RemoveDirectoryW(appData_.c_str());
     }
 
     // Writes the file as UTF-16 with a byte order mark, as the system reads it.
@@ -37,8 +27,9 @@ protected:
         }
     }
 
-    std::wstring appData_;
-    std::wstring ini_;
+    TestFolder folder_{L"registry"};
+    const std::wstring appData_ = folder_.path();
+    const std::wstring ini_ = appData_ + L"\\harbec\\Tarn\\profiles.ini";
 };
 
 TEST_F(ProfileRegistryTest, RelativePathIsResolvedUnderTheClientFolder) {
