@@ -54,19 +54,30 @@ template <typename Visit> bool ForEachClient(const std::wstring& imagePath, DWOR
     return false;
 }
 
-bool StartPlain(const std::wstring& imagePath, std::int32_t* result) {
+// The arguments of one start of the client. The command line is a copy of its
+// own because the process-creation calls may write into it; the started client
+// runs on its own, so its handles are closed again.
+struct ClientStart {
     wchar_t commandLine[sizeof(kClientCommandLine) / sizeof(wchar_t)];
-    lstrcpynW(commandLine, kClientCommandLine, ARRAYSIZE(commandLine));
     STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
     PROCESS_INFORMATION info = {};
-    if (!CreateProcessW(imagePath.c_str(), commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &info)) {
+
+    ClientStart() {
+        lstrcpynW(commandLine, kClientCommandLine, ARRAYSIZE(commandLine));
+        startup.cb = sizeof(startup);
+    }
+    ~ClientStart() { UniqueHandle thread(info.hThread), process(info.hProcess); }
+    ClientStart(const ClientStart&) = delete;
+    ClientStart& operator=(const ClientStart&) = delete;
+};
+
+bool StartPlain(const std::wstring& imagePath, std::int32_t* result) {
+    ClientStart start;
+    if (!CreateProcessW(imagePath.c_str(), start.commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &start.startup, &start.info)) {
         *result = ResultFromSystemError(static_cast<std::int32_t>(GetLastError()));
         return false;
     }
-    CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
     *result = 0;
     return true;
 }
@@ -102,15 +113,10 @@ TokenStartOutcome StartWithShellToken(DWORD shellId, const std::wstring& imagePa
         return TokenStartOutcome::Failed;
     }
 
-    wchar_t commandLine[sizeof(kClientCommandLine) / sizeof(wchar_t)];
-    lstrcpynW(commandLine, kClientCommandLine, ARRAYSIZE(commandLine));
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info = {};
-    if (!createWithToken(primaryToken.get(), 0, imagePath.c_str(), commandLine, 0, nullptr, nullptr, &startup, &info))
+    ClientStart start;
+    if (!createWithToken(primaryToken.get(), 0, imagePath.c_str(), start.commandLine, 0, nullptr, nullptr,
+                         &start.startup, &start.info))
         return TokenStartOutcome::FallBack;
-    CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
     *result = 0;
     return TokenStartOutcome::Started;
 }
