@@ -961,16 +961,32 @@ void CCopyEngine::AddProgress(int64_t bytes) {
 
 // ---- The one place each direction of I/O goes through ----
 
-bool CCopyEngine::ReadRequest(HANDLE file, uint64_t offset, void* buffer, uint32_t length, uint32_t* read) {
-    if (ioObserver_) {
-        if (DWORD error = ioObserver_->OnIoRequest({false, true, offset, length, buffer, ioSector_, currentSource_})) {
-            SetLastError(error);
-            return false;
-        }
-    }
+namespace {
+
+OVERLAPPED OverlappedAt(uint64_t offset) {
     OVERLAPPED at = {};
     at.Offset = static_cast<DWORD>(offset);
     at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    return at;
+}
+
+// A diagnostic observer may record a request or fail it with an error code.
+bool RejectedByObserver(ICopyIoObserver* observer, const CopyIoRequest& request) {
+    if (!observer)
+        return false;
+    DWORD error = observer->OnIoRequest(request);
+    if (!error)
+        return false;
+    SetLastError(error);
+    return true;
+}
+
+} // namespace
+
+bool CCopyEngine::ReadRequest(HANDLE file, uint64_t offset, void* buffer, uint32_t length, uint32_t* read) {
+    if (RejectedByObserver(ioObserver_, {false, true, offset, length, buffer, ioSector_, currentSource_}))
+        return false;
+    OVERLAPPED at = OverlappedAt(offset);
     DWORD got = 0;
     BOOL ok = ReadFile(file, buffer, length, &got, &at);
     if (!ok && GetLastError() == ERROR_HANDLE_EOF) {
@@ -983,17 +999,10 @@ bool CCopyEngine::ReadRequest(HANDLE file, uint64_t offset, void* buffer, uint32
 
 bool CCopyEngine::WriteRequest(HANDLE file, uint64_t offset, const void* buffer, uint32_t length, bool unbuffered,
                                uint32_t* written) {
-    if (ioObserver_) {
-        CopyIoRequest request{
-            true, unbuffered, offset, length, buffer, currentJob_->destinationSector, writerDestination_};
-        if (DWORD error = ioObserver_->OnIoRequest(request)) {
-            SetLastError(error);
-            return false;
-        }
-    }
-    OVERLAPPED at = {};
-    at.Offset = static_cast<DWORD>(offset);
-    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    if (RejectedByObserver(ioObserver_, {true, unbuffered, offset, length, buffer, currentJob_->destinationSector,
+                                         writerDestination_}))
+        return false;
+    OVERLAPPED at = OverlappedAt(offset);
     DWORD put = 0;
     BOOL ok = WriteFile(file, buffer, length, &put, &at);
     *written = put;
