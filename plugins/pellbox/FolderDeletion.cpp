@@ -91,6 +91,26 @@ std::wstring LongPathName(const std::wstring& path) {
     return {};
 }
 
+// The path the system reaches when it opens an existing folder, links followed; empty when it cannot tell.
+std::wstring FinalPathName(const std::wstring& folder, bool literal) {
+    Ostra::UniqueFile handle(CreateFileW((literal ? LiteralPath(folder) : folder).c_str(), 0,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                         FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!handle)
+        return {};
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const DWORD length = GetFinalPathNameByHandleW(handle.get(), buffer.data(), static_cast<DWORD>(buffer.size()),
+                                                       FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (length == 0)
+            return {};
+        if (length < buffer.size())
+            return std::wstring(buffer.data(), length);
+        buffer.assign(length + 1, L'\0');
+    }
+    return {};
+}
+
 // Deleting folder would delete one of the system's top folders, or the folder itself is one.
 bool HoldsSystemFolder(const std::wstring& folder) {
     const std::wstring upperFolder = UpperCase(folder);
@@ -137,6 +157,10 @@ std::wstring DeletableFolder(const std::wstring& path) {
     }
     if (IsVolumeRoot(folder) || HoldsSystemFolder(folder))
         return {};
+    // A link on the way (D:\\link\\System32 with D:\\link leading to C:\\Windows) names the folder it leads to.
+    const std::wstring reached = NormaliseAbsolutePath(StripDevicePrefix(FinalPathName(folder, literal)), false);
+    if (!reached.empty() && (IsVolumeRoot(reached) || HoldsSystemFolder(reached)))
+        return {};
     return literal ? LiteralPath(folder) : folder;
 }
 
@@ -148,6 +172,9 @@ std::vector<std::wstring> SystemTopFolders() {
             folders.emplace_back(buffer, length);
     };
     add(GetWindowsDirectoryW(buffer, MAX_PATH));
+    // System32 as a WOW64 process reaches it.
+    if (!folders.empty())
+        folders.push_back(folders.back() + L"\\Sysnative");
     add(GetSystemWindowsDirectoryW(buffer, MAX_PATH));
     add(GetSystemDirectoryW(buffer, MAX_PATH));
     add(GetSystemWow64DirectoryW(buffer, MAX_PATH));
@@ -168,8 +195,7 @@ std::vector<std::wstring> SystemTopFolders() {
         CoTaskMemFree(found);
     }
 
-    // Derived folders: Sysnative (System32 as a WOW64 process reaches it) and
-    // AppData, which holds Roaming and Local but has no folder id.
+    // AppData holds Roaming and Local but has no folder id of its own.
     std::vector<std::wstring> derived;
     for (const std::wstring& folder : folders) {
         const std::wstring normalised = NormaliseAbsolutePath(folder, false);
@@ -179,8 +205,6 @@ std::vector<std::wstring> SystemTopFolders() {
         const std::wstring name = UpperCase(normalised.substr(cut + 1));
         if (name == L"ROAMING" || name == L"LOCAL")
             derived.push_back(normalised.substr(0, cut));
-        if (name == L"WINDOWS")
-            derived.push_back(normalised + L"\\Sysnative");
     }
     folders.insert(folders.end(), derived.begin(), derived.end());
     return folders;

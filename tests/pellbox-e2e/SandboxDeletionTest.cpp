@@ -19,7 +19,7 @@ namespace {
 
 const std::wstring kDrive = L"D:\\";
 
-// Every file below folder, as paths relative to it.
+// Every file below folder, as paths relative to it; links to folders are not followed.
 void ListFiles(const std::wstring& folder, const std::wstring& prefix, std::vector<std::wstring>& files) {
     WIN32_FIND_DATAW entry = {};
     HANDLE find = FindFirstFileW((folder + L"*").c_str(), &entry);
@@ -27,7 +27,7 @@ void ListFiles(const std::wstring& folder, const std::wstring& prefix, std::vect
         return;
     do {
         const std::wstring name = entry.cFileName;
-        if (name == L"." || name == L"..")
+        if (name == L"." || name == L".." || (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
             continue;
         if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
             ListFiles(folder + name + L"\\", prefix + name + L"\\", files);
@@ -89,6 +89,21 @@ TEST_F(ScratchDrive, SubfoldersAreStillDeletedInAnySpelling) {
         EXPECT_FALSE(PathExists(L"D:\\victim")) << spelling;
         EXPECT_EQ(DriveFiles(), files) << spelling;
     }
+}
+
+TEST_F(ScratchDrive, SystemFoldersReachedThroughALinkAreRefused) {
+    // run-sandbox.sh links D:\\users to the prefix's own users folder.
+    wchar_t buffer[MAX_PATH] = {};
+    ASSERT_GT(GetEnvironmentVariableW(L"USERPROFILE", buffer, MAX_PATH), 0u);
+    const std::wstring profile = buffer;
+    const std::wstring user = profile.substr(profile.find_last_of(L'\\') + 1);
+    const std::wstring throughLink = L"D:\\users\\" + user + L"\\Documents";
+    ASSERT_TRUE(PathExists(throughLink)) << throughLink;
+    WriteTextFile(profile + L"\\Documents\\mine.txt", "mine");
+    EXPECT_EQ(DeleteFolder(throughLink), 0);
+    EXPECT_EQ(DeleteFolder(L"D:\\users\\" + user), 0);
+    EXPECT_TRUE(PathExists(profile + L"\\Documents\\mine.txt"));
+    DeleteFileW((profile + L"\\Documents\\mine.txt").c_str());
 }
 
 TEST(SandboxProcessQueries, ReadOnlyProgramFileIsNotInUse) {

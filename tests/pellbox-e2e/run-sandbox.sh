@@ -23,6 +23,8 @@ drive=$sandbox_dir/drive-d
 sandbox_map_drive d "$drive"
 mkdir -p "$drive/sandbox-scratch-drive"
 [ ${#sandbox_user[@]} -eq 0 ] || chown -R 65534:65534 "$drive"
+# The prefix's own users folder, reached through a link on the scratch drive.
+ln -s "$sandbox_prefix/drive_c/users" "$drive/users"
 
 echo "== sandbox suite"
 check "the sandbox suite passes" sandbox_run 'E:\pellbox_sandbox_tests.exe' --gtest_color=no
@@ -65,4 +67,6 @@ if command -v makensis >/dev/null && [ -f "$build/bin/Pellbox.dll" ]; then
     check "nothing on the scratch drive was deleted but the named subfolder" test "$before" = "$after"
     check "the installer loaded no planted library" test -z "$(ls "$setup_dir" | grep '^planted-' || true)"
 fi
+# A failure may have damaged the prefix itself: the next run makes a new one.
+[ "$failures" -eq 0 ] || rm -f "$sandbox_dir/ready"
 finish
