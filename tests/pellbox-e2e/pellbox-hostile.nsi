@@ -4,7 +4,11 @@
 ; "key=value" lines in UTF-16LE. Run only in the sandbox of run-sandbox.sh.
 ; makensis -DPLUGIN_DIR=<folder with Pellbox.dll> -DOUT_FILE=<setup.exe> pellbox-hostile.nsi
 Unicode true
-!addplugindir /x86-unicode "${PLUGIN_DIR}"
+!ifndef NSIS_TARGET
+  !define NSIS_TARGET x86-unicode
+!endif
+Target ${NSIS_TARGET}
+!addplugindir /${NSIS_TARGET} "${PLUGIN_DIR}"
 !include LogicLib.nsh
 
 Name "Pellbox hostile"

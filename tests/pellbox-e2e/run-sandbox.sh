@@ -42,14 +42,14 @@ if command -v makensis >/dev/null && [ -f "$build/bin/Pellbox.dll" ]; then
 
     setup_dir=$sandbox_dir/setup
     sandbox_map_drive s "$setup_dir"
-    makensis -V2 -INPUTCHARSET UTF8 -DPLUGIN_DIR="$build/bin" -DOUT_FILE="$setup_dir/setup.exe" \
+    makensis -V2 -INPUTCHARSET UTF8 -DNSIS_TARGET="${OSTRA_NSIS_TARGET:-x86-unicode}" -DPLUGIN_DIR="$build/bin" -DOUT_FILE="$setup_dir/pellbox-hostile.exe" \
         "$here/pellbox-hostile.nsi"
     cp "$build/tests/planted/Iphlpapi.dll" "$build/tests/planted/Psapi.dll" "$setup_dir/"
     chmod -R a+rX "$setup_dir"
     results=$sandbox_dir/results
     sandbox_map_drive r "$results"
 
-    sandbox_run 'S:\setup.exe' /S || true
+    sandbox_run 'S:\pellbox-hostile.exe' /S || true
     [ -f "$results/results.txt" ] || { echo "the installer wrote no results"; exit 1; }
     load_results "$results/results.txt"
     expect finished 1

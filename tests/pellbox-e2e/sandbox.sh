@@ -8,9 +8,9 @@
 # - Wine takes its own build of a system library even when a file of that name
 #   lies beside the program; Windows takes the file. Iphlpapi and Psapi are set
 #   to prefer files, as Windows does, so a planted copy would really be loaded.
-# Needs $build. OSTRA_WINEARCH (win32 by default) picks the prefix kind and
+# Needs $build. OSTRA_WINEARCH (else WINEARCH, else win32) picks the prefix kind and
 # OSTRA_WINE the loader (wine by default).
-sandbox_arch=${OSTRA_WINEARCH:-win32}
+sandbox_arch=${OSTRA_WINEARCH:-${WINEARCH:-win32}}
 sandbox_wine=${OSTRA_WINE:-wine}
 sandbox_user=()
 if [ "$(id -u)" = 0 ] && setpriv --reuid=65534 --regid=65534 --clear-groups true 2>/dev/null; then

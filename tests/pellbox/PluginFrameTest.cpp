@@ -90,6 +90,25 @@ TEST(PluginFrame, ArgumentsAreCutToTheirBuffer) {
     EXPECT_EQ(encoded.substr(encoded.size() - 6), L"%20%20");
 }
 
+TEST(PluginFrame, WholeStringsArePushedWholeOrNotAtAll) {
+    for (int stringSize : {1024, 8192}) {
+        FakeInstallerStack stack(stringSize);
+        stack.Call(&NSISIsWow64); // the frame now holds this stack
+        stack.Pop();
+        const size_t room = static_cast<size_t>(stringSize) - 1;
+        for (size_t length : {room - 1, room, room + 1}) {
+            PushWholeString(std::wstring(length, L'{'));
+            ASSERT_EQ(stack.Depth(), 1u);
+            EXPECT_EQ(stack.Pop().size(), length <= room ? length : 0u) << stringSize << " " << length;
+        }
+        // An argument as long as the host's strings arrives whole, past the 8,195-unit minimum too.
+        stack.Push(std::wstring(room, L'a'));
+        std::wstring argument;
+        EXPECT_TRUE(PopWholeString(argument, 8196));
+        EXPECT_EQ(argument.size(), room);
+    }
+}
+
 TEST(PluginFrame, PushedResultsAreCutToStringSize) {
     FakeInstallerStack stack(8);
     stack.Call(&NSISGetAppUUID);

@@ -3,7 +3,11 @@
 ; The answer is sized from the length of a first document (ASCII answers add
 ; one character each).
 Unicode true
-!addplugindir "${PLUGINDIR}"
+!ifndef NSIS_TARGET
+  !define NSIS_TARGET x86-unicode
+!endif
+Target ${NSIS_TARGET}
+!addplugindir /${NSIS_TARGET} "${PLUGINDIR}"
 !include LogicLib.nsh
 Name "TallywickLimit"
 OutFile "${OUTFILE}"
