@@ -161,6 +161,18 @@ std::wstring DeletableFolder(const std::wstring& path) {
     const std::wstring reached = NormaliseAbsolutePath(StripDevicePrefix(FinalPathName(folder, literal)), false);
     if (!reached.empty() && (IsVolumeRoot(reached) || HoldsSystemFolder(reached)))
         return {};
+    // The folder may itself be a link (a profile's Documents can be one): it is then named by the place it sits
+    // in, reached through its parent, not by the place it leads to.
+    const size_t cut = folder.find_last_of(L'\\');
+    if (cut != std::wstring::npos && cut >= AbsoluteRootLength(folder)) {
+        const std::wstring parent =
+            NormaliseAbsolutePath(StripDevicePrefix(FinalPathName(folder.substr(0, cut), literal)), false);
+        if (!parent.empty()) {
+            const std::wstring named = parent + (parent.back() == L'\\' ? L"" : L"\\") + folder.substr(cut + 1);
+            if (HoldsSystemFolder(named))
+                return {};
+        }
+    }
     return literal ? LiteralPath(folder) : folder;
 }
 
