@@ -144,6 +144,8 @@ void CMainFrameWnd::SetProgressValue(int percent) {
 }
 
 void CMainFrameWnd::ShowIdleButtons() {
+    if (selectDir_)
+        selectDir_->SetEnabled(true);
     if (cancelBtn_)
         cancelBtn_->SetVisible(true);
     if (okBtn_) {
@@ -153,6 +155,9 @@ void CMainFrameWnd::ShowIdleButtons() {
 }
 
 void CMainFrameWnd::ShowCopyingButtons() {
+    // The new-directory field must keep naming the folder the data goes to.
+    if (selectDir_)
+        selectDir_->SetEnabled(false);
     if (cancelBtn_)
         cancelBtn_->SetVisible(false);
     if (okBtn_) {
@@ -207,6 +212,26 @@ bool CMainFrameWnd::DirectoryExists(const std::wstring& path) {
 
 bool CMainFrameWnd::CreateDirectoryPath(const std::wstring& path) {
     return ::CreateDirectoryPath(path);
+}
+
+bool CMainFrameWnd::IsExistingFolder(const std::wstring& path) {
+    return ::IsExistingFolder(path);
+}
+
+std::wstring CMainFrameWnd::FullPath(const std::wstring& path) {
+    return ::FullPath(path);
+}
+
+DestinationContents CMainFrameWnd::InspectDestination(const std::wstring& destination) {
+    return ::InspectDestination(destination);
+}
+
+bool CMainFrameWnd::MarkUnfinishedCopy(const std::wstring& destination, const std::wstring& source) {
+    return ::MarkUnfinishedCopy(destination, source);
+}
+
+void CMainFrameWnd::ClearUnfinishedMark(const std::wstring& destination) {
+    ::ClearUnfinishedMark(destination);
 }
 
 void CMainFrameWnd::StartCopy(const std::wstring& source, const std::wstring& destination) {

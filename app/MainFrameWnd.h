@@ -58,6 +58,11 @@ private:
     void LaunchClient() override;
     bool DirectoryExists(const std::wstring& path) override;
     bool CreateDirectoryPath(const std::wstring& path) override;
+    bool IsExistingFolder(const std::wstring& path) override;
+    std::wstring FullPath(const std::wstring& path) override;
+    DestinationContents InspectDestination(const std::wstring& destination) override;
+    bool MarkUnfinishedCopy(const std::wstring& destination, const std::wstring& source) override;
+    void ClearUnfinishedMark(const std::wstring& destination) override;
     void StartCopy(const std::wstring& source, const std::wstring& destination) override;
     CopySample SampleProgress() override;
 

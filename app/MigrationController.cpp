@@ -8,6 +8,9 @@ const wchar_t kNotInstalled[] = L"请先确认本地Ostra Mail已安装，已运
 const wchar_t kNoNewDirectory[] = L"请先选择新目录";
 const wchar_t kSameDirectory[] = L"新目录不能与旧目录相同";
 const wchar_t kInsideOldDirectory[] = L"新目录不能位于旧目录之内，请重新选择";
+const wchar_t kContainsOldDirectory[] = L"新目录不能包含旧目录，请重新选择";
+const wchar_t kProfileMissing[] = L"旧目录不存在或不是文件夹，请检查Ostra Mail配置";
+const wchar_t kDestinationOccupied[] = L"新目录中已有数据，请选择空目录";
 const wchar_t kPathTooLong[] = L"新目录路径过长，请重新选择";
 const wchar_t kCreateFailed[] = L"创建目录失败，请重新选择";
 const wchar_t kCopying[] = L"迁移进行中，请勿关闭";
@@ -21,11 +24,17 @@ using namespace MigrationText;
 void MigrationController::OnWindowReady() {
     profileDirectory_ = system_.ReadProfileDirectory();
     view_.SetOldDirectoryText(profileDirectory_.empty() ? std::wstring(kProfileUnreadable) : profileDirectory_);
+    if (!profileDirectory_.empty() && !system_.IsExistingFolder(profileDirectory_))
+        view_.SetLogText(kProfileMissing);
     migrationFinished_ = false;
     phase_ = Phase::Idle;
 }
 
 void MigrationController::OnSelectDirectory() {
+    // Once a copy has started the field names the folder the data goes to; a
+    // click that still arrives on the disabled button must not change it.
+    if (phase_ != Phase::Idle)
+        return;
     std::wstring folder;
     if (!view_.ChooseFolder(&folder))
         return;
@@ -60,23 +69,62 @@ void MigrationController::OnStartClicked() {
         view_.CloseWindow();
         return;
     }
-    // Copying a tree into itself would never end and could overwrite the
-    // files being read.
-    if (IsSameOrInside(destination, profileDirectory_)) {
-        view_.SetLogText(kInsideOldDirectory);
-        return;
-    }
-    if (!FitsPathBuffers(destination)) {
-        view_.SetLogText(kPathTooLong);
+    if (const wchar_t* refusal = CheckDestination(destination)) {
+        view_.SetLogText(refusal);
         return;
     }
     if (!system_.EnsureClientStopped())
         return;
+    // The client may have been holding the profile's folder in a changing state.
+    if (!system_.IsExistingFolder(profileDirectory_)) {
+        view_.SetLogText(kProfileMissing);
+        return;
+    }
     if (!system_.DirectoryExists(destination) && !system_.CreateDirectoryPath(destination + L"\\")) {
         view_.SetLogText(kCreateFailed);
         return;
     }
+    if (!system_.MarkUnfinishedCopy(destination, system_.FullPath(profileDirectory_))) {
+        view_.SetLogText(kCreateFailed);
+        return;
+    }
     StartCopy(destination);
+}
+
+const wchar_t* MigrationController::CheckDestination(const std::wstring& destination) {
+    // A profile path naming a file or nothing would "complete" with a stray
+    // file or an empty folder as the new profile.
+    if (!system_.IsExistingFolder(profileDirectory_))
+        return kProfileMissing;
+    const std::wstring source = system_.FullPath(profileDirectory_);
+    const std::wstring target = system_.FullPath(destination);
+    // Copying a tree into itself would never end and could overwrite the
+    // files being read.
+    if (IsSameOrInside(target, source))
+        return kInsideOldDirectory;
+    // A destination holding the profile would get the profile's files loose
+    // beside the profile folders, and "the old data" would then lie inside
+    // the new one.
+    if (IsSameOrInside(source, target))
+        return kContainsOldDirectory;
+    if (!FitsPathBuffers(destination))
+        return kPathTooLong;
+    const DestinationContents contents = system_.InspectDestination(destination);
+    switch (contents.kind) {
+    case DestinationContents::Kind::Missing:
+    case DestinationContents::Kind::Empty:
+        return nullptr;
+    case DestinationContents::Kind::LeftByEarlierRun:
+        // Only the same profile may go on over its own unfinished copy.
+        if (IsSameDirectory(system_.FullPath(contents.markedSource), source))
+            return nullptr;
+        return kDestinationOccupied;
+    case DestinationContents::Kind::Occupied:
+        return kDestinationOccupied;
+    case DestinationContents::Kind::NotAFolder:
+        return kCreateFailed;
+    }
+    return kDestinationOccupied;
 }
 
 void MigrationController::StartCopy(const std::wstring& destination) {
@@ -105,6 +153,8 @@ void MigrationController::ShowSample(const CopySample& sample) {
         return;
     case CopyState::Complete:
         view_.StopProgressTimer();
+        // A finished copy is no longer one a later run may continue.
+        system_.ClearUnfinishedMark(copyDestination_);
         system_.RewriteProfilePath(copyDestination_);
         // The registry gives no answer of its own: read it back, so that a
         // file that could not be written is never reported as a finished move.
@@ -113,6 +163,8 @@ void MigrationController::ShowSample(const CopySample& sample) {
             // could not hold): point the client back at its old data.
             if (!IsSameDirectory(now, profileDirectory_))
                 system_.RewriteProfilePath(profileDirectory_);
+            // The copy stays one the next try may go on over.
+            system_.MarkUnfinishedCopy(copyDestination_, system_.FullPath(profileDirectory_));
             view_.SetLogText(kRedirectFailed);
             phase_ = Phase::Idle;
             view_.ShowIdleButtons();

@@ -7,6 +7,19 @@
 
 #include <string>
 
+// What a chosen destination holds before a copy starts.
+struct DestinationContents {
+    enum class Kind {
+        Missing,        // nothing of that name: it is created
+        Empty,          // an existing folder with no entries
+        LeftByEarlierRun, // holds the mark of a copy that did not complete
+        Occupied,       // holds entries and no mark: someone's data
+        NotAFolder,     // a file (or something that cannot be listed) holds the name
+    };
+    Kind kind = Kind::Missing;
+    std::wstring markedSource; // for LeftByEarlierRun: the profile that copy came from
+};
+
 // What the workflow shows and asks of the user.
 class IMigrationView {
 public:
@@ -42,6 +55,16 @@ public:
     virtual void LaunchClient() = 0;
     virtual bool DirectoryExists(const std::wstring& path) = 0;
     virtual bool CreateDirectoryPath(const std::wstring& path) = 0;
+    // True for an existing folder (a link to one counts); false for a file or nothing.
+    virtual bool IsExistingFolder(const std::wstring& path) = 0;
+    // The full path with "." and ".." resolved and short names made long,
+    // so that two spellings of one place compare equal.
+    virtual std::wstring FullPath(const std::wstring& path) = 0;
+    virtual DestinationContents InspectDestination(const std::wstring& destination) = 0;
+    // The mark that tells a later run this folder holds an unfinished copy of
+    // source. Cleared once the copy is complete, before the profile is redirected.
+    virtual bool MarkUnfinishedCopy(const std::wstring& destination, const std::wstring& source) = 0;
+    virtual void ClearUnfinishedMark(const std::wstring& destination) = 0;
     virtual void StartCopy(const std::wstring& source, const std::wstring& destination) = 0;
     virtual CopySample SampleProgress() = 0;
 
@@ -56,6 +79,9 @@ extern const wchar_t kNotInstalled[];
 extern const wchar_t kNoNewDirectory[];
 extern const wchar_t kSameDirectory[];
 extern const wchar_t kInsideOldDirectory[];
+extern const wchar_t kContainsOldDirectory[];
+extern const wchar_t kProfileMissing[];
+extern const wchar_t kDestinationOccupied[];
 extern const wchar_t kPathTooLong[];
 extern const wchar_t kCreateFailed[];
 extern const wchar_t kCopying[];
@@ -85,6 +111,8 @@ public:
     bool migrationFinished() const { return migrationFinished_; }
 
 private:
+    // The refusal text for a destination, or null when the copy may go there.
+    const wchar_t* CheckDestination(const std::wstring& destination);
     void StartCopy(const std::wstring& destination);
     void ShowSample(const CopySample& sample);
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -27,7 +28,9 @@ struct FakeView : IMigrationView {
     void ShowFinishedButtons() override { buttons = L"finished"; }
     void StartProgressTimer() override { timer = true; }
     void StopProgressTimer() override { timer = false; }
+    int chooserOpened = 0;
     bool ChooseFolder(std::wstring* folder) override {
+        ++chooserOpened;
         *folder = chosen;
         return chooserAnswers;
     }
@@ -47,7 +50,9 @@ struct FakeSystem : IMigrationSystem {
     std::wstring ReadProfileDirectory() override { return profile; }
     bool rewriteWorks = true;
     std::wstring rewriteLands; // what a failed rewrite leaves in the file, when anything
+    std::vector<std::string> events; // mark, copy, clear, rewrite in the order they happen
     void RewriteProfilePath(const std::wstring& d) override {
+        events.push_back("rewrite");
         rewrites.push_back(d);
         if (rewriteWorks)
             profile = d;
@@ -70,11 +75,38 @@ struct FakeSystem : IMigrationSystem {
         return createWorks;
     }
     void StartCopy(const std::wstring& s, const std::wstring& d) override {
+        events.push_back("copy");
         copiedFrom = s;
         copiedTo = d;
         ++copies;
     }
     CopySample SampleProgress() override { return sample; }
+
+    bool profileIsFolder = true;
+    bool IsExistingFolder(const std::wstring& p) override { return p == profile && profileIsFolder; }
+    // Other spellings of a place, as the file system would resolve them.
+    std::map<std::wstring, std::wstring> spellings;
+    std::wstring FullPath(const std::wstring& p) override {
+        auto found = spellings.find(p);
+        return found == spellings.end() ? p : found->second;
+    }
+    std::map<std::wstring, DestinationContents> destinations; // missing unless listed
+    DestinationContents InspectDestination(const std::wstring& d) override {
+        auto found = destinations.find(d);
+        return found == destinations.end() ? DestinationContents{} : found->second;
+    }
+    std::vector<std::wstring> marks; // "destination<source" of every mark written
+    bool markWorks = true;
+    int clears = 0;
+    bool MarkUnfinishedCopy(const std::wstring& d, const std::wstring& s) override {
+        events.push_back("mark");
+        marks.push_back(d + L"<" + s);
+        return markWorks;
+    }
+    void ClearUnfinishedMark(const std::wstring&) override {
+        events.push_back("clear");
+        ++clears;
+    }
 };
 
 class Workflow : public ::testing::Test {
@@ -184,8 +216,10 @@ TEST_F(Workflow, CopyRunsToCompletionThenRestartsTheClient) {
     EXPECT_TRUE(view.timer);
     EXPECT_EQ(view.log, kCopying);
 
-    // Another folder chosen while copying changes only the field.
+    // "..." opens nothing while copying: the field keeps the copy's folder.
     Choose(L"E:\\Else");
+    EXPECT_EQ(view.chooserOpened, 1);
+    EXPECT_EQ(view.newText, L"D:\\Mail\\Profiles");
     system.sample.bytesDone = 377;
     controller.OnProgressTimer();
     EXPECT_EQ(view.progress, 37);
@@ -206,6 +240,8 @@ TEST_F(Workflow, CopyRunsToCompletionThenRestartsTheClient) {
 
     controller.OnProgressTimer(); // a late tick changes nothing
     EXPECT_EQ(system.rewrites.size(), 1u);
+    Choose(L"E:\\Else");
+    EXPECT_EQ(view.newText, L"D:\\Mail\\Profiles") << "the finished window names where the data went";
 
     controller.OnStartClicked();
     EXPECT_EQ(system.launches, 1);
@@ -273,4 +309,112 @@ TEST_F(Workflow, MangledRewriteIsPointedBackAtTheOldData) {
     controller.OnStartClicked();
     EXPECT_EQ(system.rewrites, (std::vector<std::wstring>{L"D:\\Mail\\Profiles", old}));
     EXPECT_EQ(view.log, kRedirectFailed);
+}
+
+TEST_F(Workflow, DestinationHoldingTheOldProfileIsRefusedInAnySpelling) {
+    const std::wstring tarn = L"C:\\Users\\u\\AppData\\Roaming\\harbec\\Tarn";
+    controller.OnWindowReady();
+    Choose(tarn); // Tarn\Profiles holds abcd.default and the other profiles
+    controller.OnStartClicked();
+    EXPECT_EQ(view.log, kContainsOldDirectory);
+
+    Choose(L"c:/users/u/appdata/roaming/HARBEC/tarn/"); // case, "/" and a trailing separator
+    controller.OnStartClicked();
+    EXPECT_EQ(view.log, kContainsOldDirectory);
+
+    system.spellings[L"C:\\Users\\u\\APPDAT~1\\Roaming\\harbec\\x\\..\\Tarn\\Profiles"] = tarn + L"\\Profiles";
+    Choose(L"C:\\Users\\u\\APPDAT~1\\Roaming\\harbec\\x\\..\\Tarn");
+    controller.OnStartClicked();
+    EXPECT_EQ(view.log, kContainsOldDirectory);
+
+    Choose(L"C:"); // C:\Profiles contains nothing of the profile
+    system.destinations[L"C:\\Profiles"].kind = DestinationContents::Kind::Occupied;
+    controller.OnStartClicked();
+    EXPECT_EQ(view.log, kDestinationOccupied) << "the containment check let an unrelated folder through";
+
+    EXPECT_EQ(system.stopRequests, 0);
+    EXPECT_TRUE(system.created.empty());
+    EXPECT_TRUE(system.marks.empty());
+    EXPECT_EQ(system.copies, 0);
+}
+
+TEST_F(Workflow, OldProfileMustBeAnExistingFolderAtReadyAndAtStart) {
+    system.profileIsFolder = false; // a file, or nothing, of that name
+    controller.OnWindowReady();
+    EXPECT_EQ(view.oldText, system.profile) << "the field still says which path is wrong";
+    EXPECT_EQ(view.log, kProfileMissing);
+    Choose(L"D:\\Mail");
+    controller.OnStartClicked();
+    EXPECT_EQ(view.log, kProfileMissing);
+
+    // A folder when the window opened, gone when the user starts.
+    system.profileIsFolder = true;
+    controller.OnWindowReady();
+    EXPECT_EQ(view.log, kProfileMissing) << "ready leaves an earlier text alone when the folder is there";
+    view.log = L"initial";
+    system.profileIsFolder = false;
+    controller.OnStartClicked();
+    EXPECT_EQ(view.log, kProfileMissing);
+
+    EXPECT_EQ(system.stopRequests, 0);
+    EXPECT_TRUE(system.created.empty());
+    EXPECT_EQ(system.copies, 0);
+}
+
+TEST_F(Workflow, NonEmptyDestinationIsUsedOnlyForTheSameProfilesUnfinishedCopy) {
+    const std::wstring destination = L"D:\\Mail\\Profiles";
+    controller.OnWindowReady();
+    Choose(L"D:\\Mail");
+
+    system.destinations[destination].kind = DestinationContents::Kind::Occupied;
+    controller.OnStartClicked();
+    EXPECT_EQ(view.log, kDestinationOccupied);
+
+    system.destinations[destination] = {DestinationContents::Kind::LeftByEarlierRun, L"C:\\another\\x.default"};
+    controller.OnStartClicked();
+    EXPECT_EQ(view.log, kDestinationOccupied) << "another profile's unfinished copy must not be mixed in";
+
+    system.destinations[destination].kind = DestinationContents::Kind::NotAFolder;
+    controller.OnStartClicked();
+    EXPECT_EQ(view.log, kCreateFailed);
+    EXPECT_EQ(system.stopRequests, 0) << "a refused destination never stops the client";
+    EXPECT_EQ(system.copies, 0);
+
+    system.destinations[destination] = {DestinationContents::Kind::LeftByEarlierRun, system.profile};
+    system.existing.push_back(destination);
+    controller.OnStartClicked();
+    EXPECT_EQ(system.copies, 1);
+    EXPECT_EQ(system.marks, std::vector<std::wstring>{destination + L"<" + system.profile});
+}
+
+TEST_F(Workflow, MarkIsWrittenBeforeTheCopyAndClearedBeforeTheRewrite) {
+    system.sample.bytesTotal = 10;
+    StartCopy();
+    EXPECT_EQ(system.events, (std::vector<std::string>{"mark", "copy"}));
+
+    system.sample.runEnded = true; // incomplete: the mark stays for the retry
+    controller.OnProgressTimer();
+    EXPECT_EQ(system.clears, 0);
+
+    system.sample = CopySample{};
+    system.sample.runEnded = true;
+    system.events.clear();
+    controller.OnStartClicked();
+    EXPECT_EQ(system.events, (std::vector<std::string>{"mark", "copy", "clear", "rewrite"}));
+    EXPECT_EQ(view.log, kFinished);
+}
+
+TEST_F(Workflow, FailedRedirectMarksTheCopyAgainAndAFailedMarkCopiesNothing) {
+    system.rewriteWorks = false;
+    system.sample.runEnded = true;
+    controller.OnWindowReady();
+    Choose(L"D:\\Mail");
+    controller.OnStartClicked();
+    EXPECT_EQ(view.log, kRedirectFailed);
+    EXPECT_EQ(system.events.back(), "mark") << "the next try must be allowed over this copy";
+
+    system.markWorks = false;
+    controller.OnStartClicked();
+    EXPECT_EQ(view.log, kCreateFailed);
+    EXPECT_EQ(system.copies, 1);
 }
