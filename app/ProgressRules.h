@@ -12,6 +12,8 @@ struct CopySample {
     std::uint64_t bytesTotal = 0;
     std::uint64_t bytesDone = 0;
     std::uint32_t tickMs = 0; // when the sample was taken (GetTickCount)
+    std::uint32_t filesTotal = 0;
+    std::uint32_t filesCopied = 0;
 };
 
 // bytes done / bytes total * 100 in double precision, truncated; 0 without a total.

@@ -1,4 +1,5 @@
 #include "MigrationController.h"
+#include "Unattended.h"
 
 #include <gtest/gtest.h>
 
@@ -63,7 +64,11 @@ struct FakeSystem : IMigrationSystem {
         ++stopRequests;
         return clientStops;
     }
-    void LaunchClient() override { ++launches; }
+    std::int32_t launchResult = 0;
+    std::int32_t LaunchClient() override {
+        ++launches;
+        return launchResult;
+    }
     bool DirectoryExists(const std::wstring& p) override {
         for (auto& e : existing)
             if (e == p)
@@ -106,6 +111,35 @@ struct FakeSystem : IMigrationSystem {
     void ClearUnfinishedMark(const std::wstring&) override {
         events.push_back("clear");
         ++clears;
+    }
+
+    std::map<std::wstring, std::uint64_t> treeBytes; // folders whose count succeeds
+    bool CountTree(const std::wstring& folder, std::uint64_t* bytes, std::uint32_t* files) override {
+        auto found = treeBytes.find(folder);
+        if (found == treeBytes.end())
+            return false;
+        *bytes = found->second;
+        *files = 7;
+        return true;
+    }
+    bool freeKnown = true;
+    std::uint64_t freeBytes = 1ull << 40;
+    bool FreeSpace(const std::wstring&, std::uint64_t* bytes) override {
+        *bytes = freeBytes;
+        return freeKnown;
+    }
+    std::vector<CopyFailureEntry> failures;
+    std::vector<CopyFailureEntry> CopyFailures() override { return failures; }
+    std::vector<std::wstring> logLines;
+    void AppendLog(const std::wstring& line) override { logLines.push_back(line); }
+    std::wstring LogPath() override { return logLines.empty() ? std::wstring() : L"L:\\migration.log"; }
+    std::wstring NowText() override { return L"2026-12-07 17:30:05"; }
+
+    bool Logged(const std::wstring& piece) const {
+        for (const std::wstring& line : logLines)
+            if (line.find(piece) != std::wstring::npos)
+                return true;
+        return false;
     }
 };
 
@@ -214,7 +248,7 @@ TEST_F(Workflow, CopyRunsToCompletionThenRestartsTheClient) {
     EXPECT_EQ(system.copiedTo, L"D:\\Mail\\Profiles");
     EXPECT_EQ(view.buttons, L"copying");
     EXPECT_TRUE(view.timer);
-    EXPECT_EQ(view.log, kCopying);
+    EXPECT_EQ(view.log.rfind(kCopying, 0), 0u) << "the running text leads the figures";
 
     // "..." opens nothing while copying: the field keeps the copy's folder.
     Choose(L"E:\\Else");
@@ -267,7 +301,8 @@ TEST_F(Workflow, IncompleteRunRedirectsNothingAndAllowsAnotherTry) {
     system.sample.runEnded = true;
     controller.OnProgressTimer();
     EXPECT_TRUE(system.rewrites.empty());
-    EXPECT_EQ(view.log, kIncomplete);
+    EXPECT_EQ(view.log, kIncompleteSeeLog);
+    EXPECT_EQ(controller.result(), MigrationController::Result::Incomplete);
     EXPECT_EQ(view.buttons, L"idle");
     EXPECT_FALSE(view.timer);
     EXPECT_FALSE(controller.migrationFinished());
@@ -417,4 +452,250 @@ TEST_F(Workflow, FailedRedirectMarksTheCopyAgainAndAFailedMarkCopiesNothing) {
     controller.OnStartClicked();
     EXPECT_EQ(view.log, kCreateFailed);
     EXPECT_EQ(system.copies, 1);
+}
+
+TEST_F(Workflow, SpaceShortByOneByteCopiesNothingAndEnoughByOneByteStarts) {
+    const std::uint64_t profileBytes = 10ull << 30;
+    const std::uint64_t needed = profileBytes + profileBytes / 100;
+    ASSERT_EQ(SpaceNeededFor(profileBytes), needed);
+    system.treeBytes[system.profile] = profileBytes;
+    system.freeBytes = needed - 1;
+    controller.OnWindowReady();
+    Choose(L"D:\\Mail");
+    controller.OnStartClicked();
+    EXPECT_EQ(view.log, NotEnoughSpaceText(needed, needed - 1));
+    EXPECT_EQ(view.log, L"目标磁盘空间不足：需要 10.1 GB，可用 10.1 GB");
+    EXPECT_EQ(controller.result(), MigrationController::Result::NoSpace);
+    EXPECT_EQ(view.buttons, L"idle");
+    EXPECT_EQ(system.stopRequests, 0) << "a copy that cannot fit must not close the client";
+    EXPECT_TRUE(system.created.empty());
+    EXPECT_TRUE(system.marks.empty());
+    EXPECT_EQ(system.copies, 0);
+
+    system.freeBytes = needed;
+    controller.OnStartClicked();
+    EXPECT_EQ(system.copies, 1);
+}
+
+TEST_F(Workflow, SpaceCheckCreditsAnUnfinishedCopyAndKeepsTheSmallMargin) {
+    // 1 % of a small profile is less than 64 MiB: the margin is 64 MiB.
+    system.treeBytes[system.profile] = 5000;
+    system.freeBytes = 5000 + (64ull << 20) - 1;
+    controller.OnWindowReady();
+    Choose(L"D:\\Mail");
+    controller.OnStartClicked();
+    EXPECT_EQ(controller.result(), MigrationController::Result::NoSpace);
+
+    // What an earlier unfinished run already wrote is overwritten in place.
+    system.destinations[L"D:\\Mail\\Profiles"] = {DestinationContents::Kind::LeftByEarlierRun, system.profile};
+    system.treeBytes[L"D:\\Mail\\Profiles"] = 1;
+    controller.OnStartClicked();
+    EXPECT_EQ(system.copies, 1);
+
+    // No answer about the volume: the copy goes ahead, as it did before the check.
+    system.sample.runEnded = true; // let the first run end incomplete
+    system.sample.errors = 1;
+    controller.OnProgressTimer();
+    system.freeKnown = false;
+    system.freeBytes = 0;
+    controller.OnStartClicked();
+    EXPECT_EQ(system.copies, 2);
+}
+
+TEST_F(Workflow, FiguresFollowTheTextAndTheTimeLeftAppearsOnceSteady) {
+    system.sample.bytesTotal = 10ull << 30;
+    system.sample.tickMs = 1000;
+    StartCopy();
+    EXPECT_EQ(view.log, L"迁移进行中，请勿关闭（0%，0 B / 10.0 GB）");
+
+    system.sample.bytesDone = 100ull << 20;
+    system.sample.tickMs = 3000;
+    controller.OnProgressTimer();
+    EXPECT_EQ(view.log, L"迁移进行中，请勿关闭（0%，100.0 MB / 10.0 GB）") << "two samples are not yet steady";
+
+    // 300 MiB in 6 s: the 9,940 MiB left take 199 s, about 4 minutes.
+    system.sample.bytesDone = 300ull << 20;
+    system.sample.tickMs = 7000;
+    controller.OnProgressTimer();
+    EXPECT_EQ(view.log, L"迁移进行中，请勿关闭（2%，300.0 MB / 10.0 GB，约 4 分钟）");
+}
+
+TEST(TimeLeftEstimator, NeedsSteadyMovementAndNeverGivesAbsurdValues) {
+    TimeLeftEstimator estimator;
+    std::uint64_t seconds = 0;
+    const std::uint64_t total = 12ull << 30;
+    // Speed 0: nothing moves, no estimate.
+    for (std::uint32_t t = 0; t <= 10000; t += 2000)
+        estimator.Add(t, 1000);
+    EXPECT_FALSE(estimator.SecondsLeft(total, &seconds));
+
+    // A tiny speed would promise years.
+    estimator.Reset();
+    for (std::uint32_t i = 0; i < 6; ++i)
+        estimator.Add(i * 2000, 1000 + i);
+    EXPECT_FALSE(estimator.SecondsLeft(total, &seconds));
+
+    // A huge speed: the rest takes no time at all.
+    estimator.Reset();
+    for (std::uint32_t i = 0; i < 3; ++i)
+        estimator.Add(i * 2000, i * (4ull << 30) - i);
+    ASSERT_TRUE(estimator.SecondsLeft(8ull << 30, &seconds));
+    EXPECT_EQ(seconds, 0u);
+    EXPECT_EQ(FormatTimeLeft(seconds), L"不到 1 分钟");
+
+    // Steady 100 MiB/s across the tick counter's wrap, with 6 GiB left.
+    estimator.Reset();
+    const std::uint32_t start = 0xFFFFF000u;
+    for (std::uint32_t i = 0; i < 8; ++i)
+        estimator.Add(start + i * 2000, (6ull << 30) + i * (200ull << 20));
+    ASSERT_TRUE(estimator.SecondsLeft((12ull << 30) + 7 * (200ull << 20), &seconds));
+    EXPECT_EQ(seconds, 61u);
+    EXPECT_EQ(FormatTimeLeft(seconds), L"约 2 分钟");
+
+    // Bytes taken back (a failed file) start the measurement afresh.
+    estimator.Add(start + 16000, 1ull << 30);
+    EXPECT_FALSE(estimator.SecondsLeft(total, &seconds));
+    // Done beyond the total (a growing source) is no reason for a negative time.
+    estimator.Reset();
+    for (std::uint32_t i = 0; i < 4; ++i)
+        estimator.Add(i * 2000, total + i * 1000);
+    EXPECT_FALSE(estimator.SecondsLeft(total, &seconds));
+}
+
+TEST(ProgressFigures, SizesAndTimesReadAsAPersonWrites) {
+    EXPECT_EQ(FormatBytes(0), L"0 B");
+    EXPECT_EQ(FormatBytes(1023), L"1023 B");
+    EXPECT_EQ(FormatBytes(1024), L"1.0 KB");
+    EXPECT_EQ(FormatBytes(1536), L"1.5 KB");
+    EXPECT_EQ(FormatBytes((1ull << 20) - 1), L"1.0 MB") << "never 1024.0 KB";
+    EXPECT_EQ(FormatBytes(13314398618ull), L"12.4 GB");
+    EXPECT_EQ(FormatBytes(~0ull), L"16384.0 PB");
+    EXPECT_EQ(SpaceNeededFor(0), 64ull << 20);
+    EXPECT_EQ(SpaceNeededFor(~0ull), ~0ull) << "no wrap-around to a tiny need";
+    EXPECT_EQ(FormatTimeLeft(60), L"约 1 分钟");
+    EXPECT_EQ(FormatTimeLeft(61), L"约 2 分钟");
+    EXPECT_EQ(FormatTimeLeft(3600), L"约 1 小时");
+    EXPECT_EQ(FormatTimeLeft(2 * 3600 + 5 * 60), L"约 2 小时 5 分钟");
+}
+
+TEST_F(Workflow, LogTellsTheWholeRunIncludingEachFailedFile) {
+    system.treeBytes[system.profile] = 3000;
+    system.freeBytes = 5ull << 30;
+    system.sample.bytesTotal = 3000;
+    StartCopy();
+    system.sample = CopySample{};
+    system.sample.runEnded = true;
+    system.sample.bytesTotal = 3000;
+    system.sample.bytesDone = 1000;
+    system.sample.errors = 1;
+    system.failures.push_back({L"C:\\p\\Mail\\Sent", 32, L"另一个程序正在使用此文件，进程无法访问。"});
+    controller.OnProgressTimer();
+    EXPECT_TRUE(system.Logged(L"旧目录：" + system.profile));
+    EXPECT_TRUE(system.Logged(L"新目录：D:\\Mail\\Profiles"));
+    EXPECT_TRUE(system.Logged(L"待复制：7 个文件，2.9 KB（3000 字节）"));
+    EXPECT_TRUE(system.Logged(L"可用：5.0 GB（5368709120 字节）"));
+    EXPECT_TRUE(system.Logged(L"关闭Ostra Mail：成功"));
+    EXPECT_TRUE(system.Logged(L"失败：C:\\p\\Mail\\Sent（错误 32：另一个程序正在使用此文件，进程无法访问。）"));
+    EXPECT_TRUE(system.Logged(L"结果：迁移未完成"));
+    EXPECT_TRUE(system.Logged(L"复制结束：2026-12-07 17:30:05"));
+
+    // A second try that completes, then the restart with its result code.
+    system.failures.clear();
+    system.sample = CopySample{};
+    system.sample.runEnded = true;
+    controller.OnStartClicked();
+    EXPECT_TRUE(system.Logged(L"结果：迁移已完成"));
+    system.launchResult = static_cast<std::int32_t>(0x80070005);
+    controller.OnStartClicked();
+    EXPECT_TRUE(system.Logged(L"启动Ostra Mail：失败，结果 0x80070005"));
+}
+
+TEST_F(Workflow, EachEndOfAStartHasItsResult) {
+    using R = MigrationController::Result;
+    system.profile.clear();
+    controller.OnWindowReady();
+    controller.OnStartClicked();
+    EXPECT_EQ(controller.result(), R::NoProfile);
+    EXPECT_TRUE(system.Logged(L"未开始：请先确认本地Ostra Mail已安装，已运行过"));
+
+    system.profile = L"C:\\p";
+    system.profileIsFolder = false;
+    controller.OnWindowReady();
+    Choose(L"D:\\Mail");
+    controller.OnStartClicked();
+    EXPECT_EQ(controller.result(), R::NoProfile);
+
+    system.profileIsFolder = true;
+    Choose(L"C:\\p\\x");
+    controller.OnStartClicked();
+    EXPECT_EQ(controller.result(), R::Refused);
+
+    Choose(L"D:\\Mail");
+    system.clientStops = false;
+    controller.OnStartClicked();
+    EXPECT_EQ(controller.result(), R::ClientRunning);
+    EXPECT_TRUE(system.Logged(L"关闭Ostra Mail：失败"));
+
+    system.clientStops = true;
+    system.sample.runEnded = true;
+    controller.OnStartClicked();
+    EXPECT_EQ(controller.result(), R::Migrated);
+}
+
+TEST_F(Workflow, UnattendedRunGivesOneExitCodePerOutcomeAndLogsIt) {
+    MovaraOptions options;
+    options.mode = MovaraOptions::Mode::Unattended;
+    options.folder = L"D:\\Mail";
+    system.sample.runEnded = true; // every copy ends at once
+    const auto run = [&] { return RunUnattended(options, system, 0); };
+
+    system.profileIsFolder = false;
+    EXPECT_EQ(run(), kExitNoProfile);
+    system.profileIsFolder = true;
+
+    options.folder = system.profile; // the profile's own folder: Profiles inside it
+    EXPECT_EQ(run(), kExitRefused);
+    options.folder = L"D:\\" + std::wstring(260, L'x');
+    EXPECT_EQ(run(), kExitRefused) << "a folder beyond the path buffers";
+    options.folder = L"D:\\Mail";
+
+    system.clientStops = false;
+    EXPECT_EQ(run(), kExitClientRunning);
+    system.clientStops = true;
+
+    system.treeBytes[system.profile] = 1000;
+    system.freeBytes = 10;
+    EXPECT_EQ(run(), kExitNoSpace);
+    system.freeBytes = 1ull << 40;
+
+    system.sample.errors = 1;
+    EXPECT_EQ(run(), kExitIncomplete);
+    EXPECT_TRUE(system.rewrites.empty()) << "nothing redirected before a complete copy";
+    system.sample.errors = 0;
+    EXPECT_EQ(system.launches, 0);
+
+    EXPECT_EQ(run(), kExitMigrated);
+    EXPECT_EQ(system.rewrites, std::vector<std::wstring>{L"D:\\Mail\\Profiles"});
+    EXPECT_EQ(system.launches, 0) << "no relaunch without /RUN";
+    EXPECT_EQ(system.stopRequests, 3) << "refusals and a short volume never stop the client";
+
+    int exits = 0;
+    for (const std::wstring& line : system.logLines)
+        exits += line.rfind(L"退出码：", 0) == 0 ? 1 : 0;
+    EXPECT_EQ(exits, 7) << "every run leaves its exit code in the log";
+}
+
+TEST_F(Workflow, UnattendedRelaunchOnlyAfterACompletedMigration) {
+    MovaraOptions options;
+    options.mode = MovaraOptions::Mode::Unattended;
+    options.folder = L"D:";
+    options.relaunch = true;
+    system.sample.runEnded = true;
+    system.sample.errors = 1;
+    EXPECT_EQ(RunUnattended(options, system, 0), kExitIncomplete);
+    EXPECT_EQ(system.launches, 0);
+    system.sample.errors = 0;
+    EXPECT_EQ(RunUnattended(options, system, 0), kExitMigrated);
+    EXPECT_EQ(system.copiedTo, L"D:\\Profiles");
+    EXPECT_EQ(system.launches, 1);
 }
