@@ -52,11 +52,15 @@ MovaraOptions ParseCommandLine(const std::wstring& arguments) {
             ++at;
         if (at >= arguments.size())
             break;
-        if (StartsWithFolderSwitch(arguments, at)) {
-            std::wstring folder = arguments.substr(at + 3);
+        // "/D=C:\Mail Data" quoted whole, as a launcher quoting each argument writes it.
+        const bool quoted = arguments[at] == L'"' && StartsWithFolderSwitch(arguments, at + 1);
+        if (quoted || StartsWithFolderSwitch(arguments, at)) {
+            std::wstring folder = arguments.substr(at + (quoted ? 4 : 3));
             while (!folder.empty() && (IsBlank(folder.back()) || folder.back() == L'\r' || folder.back() == L'\n'))
                 folder.pop_back();
-            if (folder.size() >= 2 && folder.front() == L'"' && folder.back() == L'"')
+            if (quoted && !folder.empty() && folder.back() == L'"')
+                folder.pop_back();
+            else if (!quoted && folder.size() >= 2 && folder.front() == L'"' && folder.back() == L'"')
                 folder = folder.substr(1, folder.size() - 2);
             // A chosen drive root D:\ is the folder D:, as in the folder browser.
             options.folder = StripOneTrailingSeparator(folder);

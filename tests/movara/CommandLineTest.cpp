@@ -24,6 +24,7 @@ TEST(CommandLine, FolderSwitchIsLastAndTakesTheRestOfTheLine) {
     // A drive root is the folder D:, as the folder browser gives it: the copy goes to D:\Profiles.
     EXPECT_EQ(ParseCommandLine(L"/S /D=D:\\").folder, L"D:");
     EXPECT_EQ(ParseCommandLine(L"/S /D=\"E:\\Quoted Path\"").folder, L"E:\\Quoted Path");
+    EXPECT_EQ(ParseCommandLine(L"/S \"/D=E:\\Quoted Path\\\"").folder, L"E:\\Quoted Path");
     EXPECT_EQ(ParseCommandLine(L"/S /D=\\\\server\\share\\mail").mode, Mode::Unattended);
 }
 
