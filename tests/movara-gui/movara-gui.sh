@@ -177,7 +177,7 @@ for ((i = 0; i < 60; i++)); do
   [ "$(movara_pixel "$artifacts/3-incomplete.png" ${MOVARA_CANCEL_BTN})" = "FFFFFF" ] && break
 done
 log_text "an incomplete copy says so in copyLog" "$artifacts/3-incomplete.png" \
-  '迁移未完成，请重新迁移。日志：%LOCALAPPDATA%\Ostra Mail\Movara'
+  '迁移未完成，请重新迁移。日志：%%LOCALAPPDATA%%\Ostra Mail\Movara' # %% : ImageMagick's escape
 check "an incomplete copy leaves profiles.ini untouched" cmp -s "$ini" "$artifacts/profiles.ini.before"
 check "the client from another folder was left running" kill -0 "$locker_pid"
 kill "$locker_pid" 2>/dev/null
