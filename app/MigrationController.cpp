@@ -119,7 +119,9 @@ void MigrationController::Refuse(const std::wstring& text, Result result) {
 bool MigrationController::CheckSpace(const std::wstring& destination) {
     std::uint64_t bytes = 0;
     std::uint32_t files = 0;
-    if (!system_.CountTree(profileDirectory_, &bytes, &files)) {
+    precounted_ = system_.CountTree(profileDirectory_, &bytes, &files);
+    precountBytes_ = bytes;
+    if (!precounted_) {
         // The engine counts again and refuses what it cannot list; the run
         // then ends incomplete with the failure in the log.
         Log(L"统计旧目录失败，跳过空间检查");
@@ -190,7 +192,9 @@ void MigrationController::StartCopy(const std::wstring& destination) {
     view_.ShowCopyingButtons();
     view_.SetProgressValue(0);
     view_.StartProgressTimer();
-    view_.SetLogText(kCopying);
+    // The engine counts the tree again before the first sample: show the
+    // figures of the pre-count meanwhile.
+    view_.SetLogText(precounted_ ? CopyingText(kCopying, 0, 0, precountBytes_, nullptr) : std::wstring(kCopying));
     copyDestination_ = destination;
     phase_ = Phase::Copying;
     result_ = Result::None;

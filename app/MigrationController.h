@@ -161,4 +161,6 @@ private:
     Result result_ = Result::None;
     DestinationContents destinationContents_; // of the destination the checks last passed
     TimeLeftEstimator timeLeft_;
+    bool precounted_ = false;
+    std::uint64_t precountBytes_ = 0;
 };

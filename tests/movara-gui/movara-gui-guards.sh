@@ -66,8 +66,8 @@ sed -i 's#^Path=Profiles/abcd1234.default#Path=C:\\OldMail\\Profiles\\abcd1234.d
 python3 - "$old_profile/cache2/doomed" <<'PY'
 import os, random, sys
 rng = random.Random(7)
-for i in range(12000):
-    folder = os.path.join(sys.argv[1], f"{i % 120:03d}")
+for i in range(3000):
+    folder = os.path.join(sys.argv[1], f"{i % 60:02d}")
     os.makedirs(folder, exist_ok=True)
     with open(os.path.join(folder, f"{i:05d}.bin"), "wb") as f:
         f.write(rng.randbytes(100 + rng.randrange(1500)))
@@ -183,7 +183,7 @@ sleep 2
 mkdir -p "$drive_c/MailData"
 choose MailData
 movara_click "$win" $MOVARA_OK_BTN
-for ((i = 0; i < 240; i++)); do
+for ((i = 0; i < 600; i++)); do
   sleep 0.5
   movara_screenshot "$win" "$artifacts/incomplete.png" || continue
   [ "$(movara_pixel "$artifacts/incomplete.png" ${MOVARA_CANCEL_BTN})" = "FFFFFF" ] && break
@@ -218,7 +218,7 @@ fi
 check_shown "the field keeps C:\\MailData\\Profiles" "$artifacts/copying-field.png" \
   "$(movara_text_width 'C:\MailData\Profiles')" new_field
 
-for ((i = 0; i < 600; i++)); do
+for ((i = 0; i < 1200; i++)); do
   grep -q '^IsRelative=0' "$ini" && grep -q 'MailData' "$ini" && break
   sleep 0.5
 done

@@ -81,11 +81,15 @@ struct FakeSystem : IMigrationSystem {
     }
     void StartCopy(const std::wstring& s, const std::wstring& d) override {
         events.push_back("copy");
+        if (watchedLog)
+            logAtCopy = *watchedLog;
         copiedFrom = s;
         copiedTo = d;
         ++copies;
     }
     CopySample SampleProgress() override { return sample; }
+    const std::wstring* watchedLog = nullptr; // the view's text, read when the copy starts
+    std::wstring logAtCopy;
 
     bool profileIsFolder = true;
     bool IsExistingFolder(const std::wstring& p) override { return p == profile && profileIsFolder; }
@@ -505,7 +509,10 @@ TEST_F(Workflow, SpaceCheckCreditsAnUnfinishedCopyAndKeepsTheSmallMargin) {
 TEST_F(Workflow, FiguresFollowTheTextAndTheTimeLeftAppearsOnceSteady) {
     system.sample.bytesTotal = 10ull << 30;
     system.sample.tickMs = 1000;
+    system.treeBytes[system.profile] = 10ull << 30;
+    system.watchedLog = &view.log;
     StartCopy();
+    EXPECT_EQ(system.logAtCopy, L"迁移进行中，请勿关闭（0%，0 B / 10.0 GB）") << "the pre-count's total while the engine counts";
     EXPECT_EQ(view.log, L"迁移进行中，请勿关闭（0%，0 B / 10.0 GB）");
 
     system.sample.bytesDone = 100ull << 20;
