@@ -39,7 +39,3 @@ TEST(MigrationLogFile, Utf8WithBomCreatedWithItsFoldersAndAppendedLineByLine) {
     EXPECT_NE(other.path(), path);
     EXPECT_EQ(ReadAll(path), written);
 }
-
-TEST(MigrationLogFile, FileNameCarriesTheLocalTime) {
-    EXPECT_EQ(LogFileName(2026, 12, 7, 9, 5, 3), L"migration-20261207-090503.log");
-}
