@@ -4,14 +4,13 @@
 
 #include <cwctype>
 
-const wchar_t kUsageText[] =
-    L"Movara.exe [/S [/RUN] /D=<文件夹>]\r\n"
-    L"  无参数        打开迁移窗口\r\n"
-    L"  /S           不显示窗口，将Ostra Mail数据迁移到 <文件夹>\\Profiles\r\n"
-    L"  /RUN         迁移完成后启动Ostra Mail\r\n"
-    L"  /D=<文件夹>   目标文件夹，必须放在最后，可含空格\r\n"
-    L"退出码：0 已迁移；1 复制未完成（未改动配置）；2 参数错误或目标被拒绝；\r\n"
-    L"        3 无法关闭Ostra Mail；4 磁盘空间不足；5 找不到旧数据\r\n";
+const wchar_t kUsageText[] = L"Movara.exe [/S [/RUN] /D=<文件夹>]\r\n"
+                             L"  无参数        打开迁移窗口\r\n"
+                             L"  /S           不显示窗口，将Ostra Mail数据迁移到 <文件夹>\\Profiles\r\n"
+                             L"  /RUN         迁移完成后启动Ostra Mail\r\n"
+                             L"  /D=<文件夹>   目标文件夹，必须放在最后，可含空格\r\n"
+                             L"退出码：0 已迁移；1 复制未完成（未改动配置）；2 参数错误或目标被拒绝；\r\n"
+                             L"        3 无法关闭Ostra Mail；4 磁盘空间不足；5 找不到旧数据\r\n";
 
 namespace {
 
@@ -85,9 +84,9 @@ MovaraOptions ParseCommandLine(const std::wstring& arguments) {
     }
     if (!anySwitch)
         return options; // the window, whatever else the line holds
-    const bool folderUsable = haveFolder && IsAbsoluteFolder(options.folder) &&
-                              options.folder.find(L'"') == std::wstring::npos;
-    options.mode = (silent && folderUsable && !unknown) ? MovaraOptions::Mode::Unattended
-                                                        : MovaraOptions::Mode::BadArguments;
+    const bool folderUsable =
+        haveFolder && IsAbsoluteFolder(options.folder) && options.folder.find(L'"') == std::wstring::npos;
+    options.mode =
+        (silent && folderUsable && !unknown) ? MovaraOptions::Mode::Unattended : MovaraOptions::Mode::BadArguments;
     return options;
 }

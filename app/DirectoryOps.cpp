@@ -164,8 +164,8 @@ DestinationContents InspectDestination(const std::wstring& destination) {
     if (!ReadFile(mark.get(), &text[0], kMarkMaxBytes, &read, nullptr))
         return contents;
     text.resize(read);
-    int chars = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()),
-                                    nullptr, 0);
+    int chars =
+        MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()), nullptr, 0);
     if (chars <= 0)
         return contents;
     std::wstring source(static_cast<std::size_t>(chars), L'\0');
@@ -175,8 +175,8 @@ DestinationContents InspectDestination(const std::wstring& destination) {
 }
 
 bool MarkUnfinishedCopy(const std::wstring& destination, const std::wstring& source) {
-    int bytes = WideCharToMultiByte(CP_UTF8, 0, source.data(), static_cast<int>(source.size()), nullptr, 0, nullptr,
-                                    nullptr);
+    int bytes =
+        WideCharToMultiByte(CP_UTF8, 0, source.data(), static_cast<int>(source.size()), nullptr, 0, nullptr, nullptr);
     if (bytes <= 0 || static_cast<DWORD>(bytes) > kMarkMaxBytes)
         return false;
     std::string text(static_cast<std::size_t>(bytes), '\0');

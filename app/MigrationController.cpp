@@ -76,7 +76,8 @@ void MigrationController::OnStartClicked() {
         const std::int32_t launched = system_.LaunchClient();
         wchar_t code[16];
         swprintf(code, sizeof(code) / sizeof(code[0]), L"0x%08X", static_cast<unsigned>(launched));
-        Log(std::wstring(L"启动Ostra Mail：") + (launched == 0 ? L"成功" : L"失败，结果 ") + (launched == 0 ? L"" : code));
+        Log(std::wstring(L"启动Ostra Mail：") + (launched == 0 ? L"成功" : L"失败，结果 ") +
+            (launched == 0 ? L"" : code));
         view_.CloseWindow();
         return;
     }
@@ -220,7 +221,8 @@ void MigrationController::ShowSample(const CopySample& sample) {
         timeLeft_.Add(sample.tickMs, sample.bytesDone);
         std::uint64_t seconds = 0;
         const bool steady = timeLeft_.SecondsLeft(sample.bytesTotal, &seconds);
-        view_.SetLogText(CopyingText(kCopying, percent, sample.bytesDone, sample.bytesTotal, steady ? &seconds : nullptr));
+        view_.SetLogText(
+            CopyingText(kCopying, percent, sample.bytesDone, sample.bytesTotal, steady ? &seconds : nullptr));
         return;
     }
     case CopyState::Complete:

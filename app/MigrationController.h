@@ -19,11 +19,11 @@ struct CopyFailureEntry {
 // What a chosen destination holds before a copy starts.
 struct DestinationContents {
     enum class Kind {
-        Missing,        // nothing of that name: it is created
-        Empty,          // an existing folder with no entries
+        Missing,          // nothing of that name: it is created
+        Empty,            // an existing folder with no entries
         LeftByEarlierRun, // holds the mark of a copy that did not complete
-        Occupied,       // holds entries and no mark: someone's data
-        NotAFolder,     // a file (or something that cannot be listed) holds the name
+        Occupied,         // holds entries and no mark: someone's data
+        NotAFolder,       // a file (or something that cannot be listed) holds the name
     };
     Kind kind = Kind::Missing;
     std::wstring markedSource; // for LeftByEarlierRun: the profile that copy came from

@@ -17,8 +17,8 @@ bool WriteAll(HANDLE file, const std::string& bytes) {
 std::string ToUtf8(const std::wstring& text) {
     if (text.empty())
         return std::string();
-    int bytes = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                    nullptr);
+    int bytes =
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     if (bytes <= 0)
         return std::string();
     std::string out(static_cast<std::size_t>(bytes), '\0');
@@ -61,8 +61,8 @@ bool MigrationLogFile::Create() {
         std::wstring path = base;
         if (attempt > 1)
             path.insert(path.size() - 4, L"-" + std::to_wstring(attempt));
-        Ostra::UniqueFile file(
-            CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        Ostra::UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                           FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file.valid()) {
             if (GetLastError() == ERROR_FILE_EXISTS)
                 continue;

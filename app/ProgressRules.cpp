@@ -103,10 +103,10 @@ std::wstring FormatTimeLeft(std::uint64_t seconds) {
     return text;
 }
 
-std::wstring CopyingText(const std::wstring& running, int percent, std::uint64_t bytesDone,
-                         std::uint64_t bytesTotal, const std::uint64_t* secondsLeft) {
-    std::wstring text = running + L"（" + std::to_wstring(percent) + L"%，" + FormatBytes(bytesDone) + L" / " +
-                        FormatBytes(bytesTotal);
+std::wstring CopyingText(const std::wstring& running, int percent, std::uint64_t bytesDone, std::uint64_t bytesTotal,
+                         const std::uint64_t* secondsLeft) {
+    std::wstring text =
+        running + L"（" + std::to_wstring(percent) + L"%，" + FormatBytes(bytesDone) + L" / " + FormatBytes(bytesTotal);
     if (secondsLeft)
         text += L"，" + FormatTimeLeft(*secondsLeft);
     return text + L"）";

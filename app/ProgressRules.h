@@ -46,7 +46,7 @@ std::wstring NotEnoughSpaceText(std::uint64_t needed, std::uint64_t available);
 // moving, and a result below a hundred hours.
 class TimeLeftEstimator {
 public:
-    static constexpr std::size_t kSamples = 6;      // about ten seconds at one sample per two
+    static constexpr std::size_t kSamples = 6;       // about ten seconds at one sample per two
     static constexpr std::uint32_t kSteadyMs = 4000; // the span the speed is taken over, at least
     static constexpr std::uint64_t kAbsurdSeconds = 100ull * 3600;
 
@@ -69,5 +69,5 @@ std::wstring FormatTimeLeft(std::uint64_t seconds);
 
 // The running copy's text followed by its figures:
 // "<running>（45%，5.6 GB / 12.4 GB，约 3 分钟）"; without an estimate the time is left out.
-std::wstring CopyingText(const std::wstring& running, int percent, std::uint64_t bytesDone,
-                         std::uint64_t bytesTotal, const std::uint64_t* secondsLeft);
+std::wstring CopyingText(const std::wstring& running, int percent, std::uint64_t bytesDone, std::uint64_t bytesTotal,
+                         const std::uint64_t* secondsLeft);

@@ -459,8 +459,8 @@ TEST(CopyEngine, NamesEachFailedFileWithItsErrorOnceAndStartsEachRunWithoutOld) 
     MakeDirs(tree.Path(L"src"));
     MakeDirs(tree.Path(L"dst"));
     WritePatternFile(tree.Path(L"src\\locked"), 5000, 1, kBaseTime);
-    HANDLE lock = CreateFileW(Long(tree.Path(L"src\\locked")).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
-                              nullptr);
+    HANDLE lock =
+        CreateFileW(Long(tree.Path(L"src\\locked")).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(lock, INVALID_HANDLE_VALUE);
     CCopyEngine engine;
     CopyProgress progress = RunToEnd(engine, tree.Path(L"src"), tree.Path(L"dst"));

@@ -50,7 +50,7 @@ struct FakeSystem : IMigrationSystem {
 
     std::wstring ReadProfileDirectory() override { return profile; }
     bool rewriteWorks = true;
-    std::wstring rewriteLands; // what a failed rewrite leaves in the file, when anything
+    std::wstring rewriteLands;       // what a failed rewrite leaves in the file, when anything
     std::vector<std::string> events; // mark, copy, clear, rewrite in the order they happen
     void RewriteProfilePath(const std::wstring& d) override {
         events.push_back("rewrite");
@@ -512,7 +512,8 @@ TEST_F(Workflow, FiguresFollowTheTextAndTheTimeLeftAppearsOnceSteady) {
     system.treeBytes[system.profile] = 10ull << 30;
     system.watchedLog = &view.log;
     StartCopy();
-    EXPECT_EQ(system.logAtCopy, L"迁移进行中，请勿关闭（0%，0 B / 10.0 GB）") << "the pre-count's total while the engine counts";
+    EXPECT_EQ(system.logAtCopy, L"迁移进行中，请勿关闭（0%，0 B / 10.0 GB）")
+        << "the pre-count's total while the engine counts";
     EXPECT_EQ(view.log, L"迁移进行中，请勿关闭（0%，0 B / 10.0 GB）");
 
     system.sample.bytesDone = 100ull << 20;

@@ -8,8 +8,8 @@
 namespace {
 std::string ReadAll(const std::wstring& path) {
     std::string bytes;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              0, nullptr);
+    HANDLE file =
+        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return bytes;
     char buffer[4096];
@@ -31,7 +31,8 @@ TEST(MigrationLogFile, Utf8WithBomCreatedWithItsFoldersAndAppendedLineByLine) {
     EXPECT_EQ(path.substr(path.size() - 4), L".log");
     ASSERT_TRUE(log.Append(L"second"));
     const std::string written = ReadAll(path);
-    EXPECT_EQ(written, "\xEF\xBB\xBF\xE6\x97\xA7\xE7\x9B\xAE\xE5\xBD\x95\xEF\xBC\x9A" "C:\\\xE6\x95\xB0\xE6\x8D\xAE\r\nsecond\r\n");
+    EXPECT_EQ(written, "\xEF\xBB\xBF\xE6\x97\xA7\xE7\x9B\xAE\xE5\xBD\x95\xEF\xBC\x9A"
+                       "C:\\\xE6\x95\xB0\xE6\x8D\xAE\r\nsecond\r\n");
 
     // A second run within the same second never writes into the first one's file.
     MigrationLogFile other(root / L"Ostra Mail\\Movara");
