@@ -1,7 +1,12 @@
-// Existence test and creation of the migration's destination directory.
+// Existence tests, creation and inspection of the migration's folders.
 #pragma once
 
+#include "MigrationController.h"
+
 #include <string>
+
+// The file a copy leaves in its destination until it is complete.
+extern const wchar_t kUnfinishedMarkName[];
 
 // True when a search inside path finds at least one entry (an existing
 // directory always has "."). False for a plain file and for a path whose
@@ -11,3 +16,19 @@ bool DirectoryExists(const std::wstring& path);
 // Creates every missing directory along path, which ends in a separator; a
 // last component without one is not created. False at the first failure.
 bool CreateDirectoryPath(const std::wstring& path);
+
+// True for an existing folder, or a link to one.
+bool IsExistingFolder(const std::wstring& path);
+
+// The full path: relative parts and "." / ".." resolved, "/" as "\", short
+// names of the existing part made long, no long-path prefix, no trailing
+// separator except a drive root's. The path as given when it cannot be resolved.
+std::wstring FullPath(const std::wstring& path);
+
+// What a destination folder holds; reads the mark of an unfinished copy.
+DestinationContents InspectDestination(const std::wstring& destination);
+
+// Writes the mark (the source's path as UTF-8 text) into destination.
+bool MarkUnfinishedCopy(const std::wstring& destination, const std::wstring& source);
+// Removes the mark; true when it is gone.
+bool ClearUnfinishedMark(const std::wstring& destination);

@@ -1,9 +1,6 @@
 #include "MainFrameWnd.h"
 
-#include "DirectoryOps.h"
 #include "FolderChooser.h"
-#include "ProcessControl.h"
-#include "ProfileRegistry.h"
 #include "StartupClock.h"
 #include "resource.h"
 
@@ -18,8 +15,6 @@ using namespace SkinKit;
 
 namespace {
 
-const wchar_t kClientFileName[] = L"ostramail.exe";
-
 // The named control when it is of the expected kind (asked through its
 // interface name), else null.
 template <typename T> T* FindNamed(CPaintManagerUI& pm, const wchar_t* name, const wchar_t* kind) {
@@ -29,7 +24,11 @@ template <typename T> T* FindNamed(CPaintManagerUI& pm, const wchar_t* name, con
 
 } // namespace
 
-CMainFrameWnd::CMainFrameWnd() : controller_(*this, *this) {}
+CMainFrameWnd::CMainFrameWnd() : controller_(*this, system_) {
+    // The engine counts the tree on this thread before it returns: show the
+    // copying state first rather than a window frozen in its idle look.
+    system_.SetBeforeCopy([this] { ::UpdateWindow(GetHWND()); });
+}
 
 CMainFrameWnd::~CMainFrameWnd() = default;
 
@@ -144,6 +143,8 @@ void CMainFrameWnd::SetProgressValue(int percent) {
 }
 
 void CMainFrameWnd::ShowIdleButtons() {
+    if (selectDir_)
+        selectDir_->SetEnabled(true);
     if (cancelBtn_)
         cancelBtn_->SetVisible(true);
     if (okBtn_) {
@@ -153,6 +154,9 @@ void CMainFrameWnd::ShowIdleButtons() {
 }
 
 void CMainFrameWnd::ShowCopyingButtons() {
+    // The new-directory field must keep naming the folder the data goes to.
+    if (selectDir_)
+        selectDir_->SetEnabled(false);
     if (cancelBtn_)
         cancelBtn_->SetVisible(false);
     if (okBtn_) {
@@ -180,49 +184,4 @@ bool CMainFrameWnd::ChooseFolder(std::wstring* folder) {
 
 void CMainFrameWnd::CloseWindow() {
     PostClose(2);
-}
-
-std::wstring CMainFrameWnd::ReadProfileDirectory() {
-    return ::ReadProfileDirectory();
-}
-
-void CMainFrameWnd::RewriteProfilePath(const std::wstring& newDirectory) {
-    ::RewriteProfilePath(newDirectory);
-}
-
-bool CMainFrameWnd::EnsureClientStopped() {
-    std::wstring client = ProgramDirectoryPath(kClientFileName);
-    return !client.empty() && ::EnsureClientStopped(client);
-}
-
-void CMainFrameWnd::LaunchClient() {
-    std::wstring client = ProgramDirectoryPath(kClientFileName);
-    if (!client.empty())
-        ::LaunchClient(client);
-}
-
-bool CMainFrameWnd::DirectoryExists(const std::wstring& path) {
-    return ::DirectoryExists(path);
-}
-
-bool CMainFrameWnd::CreateDirectoryPath(const std::wstring& path) {
-    return ::CreateDirectoryPath(path);
-}
-
-void CMainFrameWnd::StartCopy(const std::wstring& source, const std::wstring& destination) {
-    // The engine counts the tree on this thread before it returns: show the
-    // copying state first rather than a window frozen in its idle look.
-    ::UpdateWindow(GetHWND());
-    copyEngine_.AddJob(source.c_str(), destination.c_str());
-}
-
-CopySample CMainFrameWnd::SampleProgress() {
-    CopyProgress progress = {};
-    copyEngine_.GetProgress(&progress);
-    CopySample sample;
-    sample.runEnded = progress.runEnded != 0;
-    sample.errors = progress.errors;
-    sample.bytesTotal = progress.bytesTotal;
-    sample.bytesDone = progress.bytesDone;
-    return sample;
 }

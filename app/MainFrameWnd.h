@@ -1,11 +1,11 @@
 // The program's only window: the skinned migration dialog. The workflow lives
 // in MigrationController; this class binds it to the controls, the timer, the
-// folder browser, the profile registry, the client process and the copy engine.
+// folder browser and the system side (profile registry, client process, copy engine).
 #pragma once
 
 #include "MigrationController.h"
+#include "MigrationSystem.h"
 
-#include <CopyEngine.h>
 #include <WindowImplBase.h>
 
 #include <string>
@@ -17,7 +17,7 @@ class CLabelUI;
 class CProgressUI;
 } // namespace SkinKit
 
-class CMainFrameWnd : public SkinKit::WindowImplBase, private IMigrationView, private IMigrationSystem {
+class CMainFrameWnd : public SkinKit::WindowImplBase, private IMigrationView {
 public:
     CMainFrameWnd();
     ~CMainFrameWnd() override;
@@ -51,16 +51,6 @@ private:
     bool ChooseFolder(std::wstring* folder) override;
     void CloseWindow() override;
 
-    // IMigrationSystem
-    std::wstring ReadProfileDirectory() override;
-    void RewriteProfilePath(const std::wstring& newDirectory) override;
-    bool EnsureClientStopped() override;
-    void LaunchClient() override;
-    bool DirectoryExists(const std::wstring& path) override;
-    bool CreateDirectoryPath(const std::wstring& path) override;
-    void StartCopy(const std::wstring& source, const std::wstring& destination) override;
-    CopySample SampleProgress() override;
-
     void SetWindowIcon();
 
     // Owned by the control tree.
@@ -74,6 +64,6 @@ private:
     SkinKit::CLabelUI* copyLog_ = nullptr;
 
     bool firstPaintNoted_ = false;
-    CCopyEngine copyEngine_;
+    MigrationSystem system_; // holds the copy engine
     MigrationController controller_;
 };

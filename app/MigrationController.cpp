@@ -2,17 +2,23 @@
 
 #include "PathRules.h"
 
+#include <cwchar>
+
 namespace MigrationText {
 const wchar_t kProfileUnreadable[] = L"读取数据出错，请检查Ostra Mail 是否已安装，并初始化";
 const wchar_t kNotInstalled[] = L"请先确认本地Ostra Mail已安装，已运行过";
 const wchar_t kNoNewDirectory[] = L"请先选择新目录";
 const wchar_t kSameDirectory[] = L"新目录不能与旧目录相同";
 const wchar_t kInsideOldDirectory[] = L"新目录不能位于旧目录之内，请重新选择";
+const wchar_t kContainsOldDirectory[] = L"新目录不能包含旧目录，请重新选择";
+const wchar_t kProfileMissing[] = L"旧目录不存在或不是文件夹，请检查Ostra Mail配置";
+const wchar_t kDestinationOccupied[] = L"新目录中已有数据，请选择空目录";
 const wchar_t kPathTooLong[] = L"新目录路径过长，请重新选择";
 const wchar_t kCreateFailed[] = L"创建目录失败，请重新选择";
 const wchar_t kCopying[] = L"迁移进行中，请勿关闭";
 const wchar_t kFinished[] = L"迁移已完成，旧数据未删除，请自行确认后删除";
 const wchar_t kIncomplete[] = L"迁移未完成，Ostra Mail仍使用旧目录，请重新迁移";
+const wchar_t kIncompleteSeeLog[] = L"迁移未完成，请重新迁移。日志：%LOCALAPPDATA%\\Ostra Mail\\Movara";
 const wchar_t kRedirectFailed[] = L"数据已复制，但profiles.ini未能更新，请重新迁移";
 } // namespace MigrationText
 
@@ -21,11 +27,17 @@ using namespace MigrationText;
 void MigrationController::OnWindowReady() {
     profileDirectory_ = system_.ReadProfileDirectory();
     view_.SetOldDirectoryText(profileDirectory_.empty() ? std::wstring(kProfileUnreadable) : profileDirectory_);
+    if (!profileDirectory_.empty() && !system_.IsExistingFolder(profileDirectory_))
+        view_.SetLogText(kProfileMissing);
     migrationFinished_ = false;
     phase_ = Phase::Idle;
 }
 
 void MigrationController::OnSelectDirectory() {
+    // Once a copy has started the field names the folder the data goes to; a
+    // click that still arrives on the disabled button must not change it.
+    if (phase_ != Phase::Idle)
+        return;
     std::wstring folder;
     if (!view_.ChooseFolder(&folder))
         return;
@@ -42,50 +54,153 @@ void MigrationController::OnStartClicked() {
     // replace the running copy's message with a refusal.
     if (phase_ == Phase::Copying)
         return;
+    const std::wstring destination = view_.GetNewDirectoryText();
+    if (!migrationFinished_) {
+        Log(L"—— 开始迁移：" + system_.NowText());
+        Log(L"旧目录：" + profileDirectory_);
+        Log(L"新目录：" + destination);
+    }
     if (profileDirectory_.empty()) {
-        view_.SetLogText(kNotInstalled);
+        Refuse(kNotInstalled, Result::NoProfile);
         return;
     }
-    const std::wstring destination = view_.GetNewDirectoryText();
     if (destination.empty()) {
-        view_.SetLogText(kNoNewDirectory);
+        Refuse(kNoNewDirectory, Result::Refused);
         return;
     }
     if (destination == view_.GetOldDirectoryText()) {
-        view_.SetLogText(kSameDirectory);
+        Refuse(kSameDirectory, Result::Refused);
         return;
     }
     if (migrationFinished_) {
-        system_.LaunchClient();
+        const std::int32_t launched = system_.LaunchClient();
+        wchar_t code[16];
+        swprintf(code, sizeof(code) / sizeof(code[0]), L"0x%08X", static_cast<unsigned>(launched));
+        Log(std::wstring(L"启动Ostra Mail：") + (launched == 0 ? L"成功" : L"失败，结果 ") +
+            (launched == 0 ? L"" : code));
         view_.CloseWindow();
         return;
     }
-    // Copying a tree into itself would never end and could overwrite the
-    // files being read.
-    if (IsSameOrInside(destination, profileDirectory_)) {
-        view_.SetLogText(kInsideOldDirectory);
+    if (const wchar_t* refusal = CheckDestination(destination)) {
+        Refuse(refusal, refusal == kProfileMissing ? Result::NoProfile : Result::Refused);
         return;
     }
-    if (!FitsPathBuffers(destination)) {
-        view_.SetLogText(kPathTooLong);
+    // Before the client is stopped: a copy that cannot fit must not cost the
+    // user a closed mail client.
+    if (!CheckSpace(destination))
+        return;
+    if (!system_.EnsureClientStopped()) {
+        Log(L"关闭Ostra Mail：失败，客户端仍在运行，未开始复制");
+        result_ = Result::ClientRunning;
         return;
     }
-    if (!system_.EnsureClientStopped())
+    Log(L"关闭Ostra Mail：成功（或未在运行）");
+    // The client may have been holding the profile's folder in a changing state.
+    if (!system_.IsExistingFolder(profileDirectory_)) {
+        Refuse(kProfileMissing, Result::NoProfile);
         return;
+    }
     if (!system_.DirectoryExists(destination) && !system_.CreateDirectoryPath(destination + L"\\")) {
-        view_.SetLogText(kCreateFailed);
+        Refuse(kCreateFailed, Result::Refused);
+        return;
+    }
+    if (!system_.MarkUnfinishedCopy(destination, system_.FullPath(profileDirectory_))) {
+        Refuse(kCreateFailed, Result::Refused);
         return;
     }
     StartCopy(destination);
+}
+
+void MigrationController::Refuse(const std::wstring& text, Result result) {
+    view_.SetLogText(text);
+    Log(L"未开始：" + text);
+    result_ = result;
+}
+
+bool MigrationController::CheckSpace(const std::wstring& destination) {
+    std::uint64_t bytes = 0;
+    std::uint32_t files = 0;
+    precounted_ = system_.CountTree(profileDirectory_, &bytes, &files);
+    precountBytes_ = bytes;
+    if (!precounted_) {
+        // The engine counts again and refuses what it cannot list; the run
+        // then ends incomplete with the failure in the log.
+        Log(L"统计旧目录失败，跳过空间检查");
+        return true;
+    }
+    Log(L"待复制：" + std::to_wstring(files) + L" 个文件，" + FormatBytes(bytes) + L"（" + std::to_wstring(bytes) +
+        L" 字节）");
+    // An unfinished copy already holds part of the data: its files are
+    // overwritten in place.
+    std::uint64_t present = 0;
+    std::uint32_t presentFiles = 0;
+    if (destinationContents_.kind == DestinationContents::Kind::LeftByEarlierRun &&
+        system_.CountTree(destination, &present, &presentFiles))
+        Log(L"新目录中已有上次未完成的数据：" + FormatBytes(present));
+    const std::uint64_t needed = SpaceNeededFor(bytes > present ? bytes - present : 0);
+    std::uint64_t available = 0;
+    if (!system_.FreeSpace(destination, &available)) {
+        Log(L"可用空间：无法查询");
+        return true;
+    }
+    Log(L"所需空间：" + FormatBytes(needed) + L"（" + std::to_wstring(needed) + L" 字节），可用：" +
+        FormatBytes(available) + L"（" + std::to_wstring(available) + L" 字节）");
+    if (available < needed) {
+        Refuse(NotEnoughSpaceText(needed, available), Result::NoSpace);
+        return false;
+    }
+    return true;
+}
+
+const wchar_t* MigrationController::CheckDestination(const std::wstring& destination) {
+    // A profile path naming a file or nothing would "complete" with a stray
+    // file or an empty folder as the new profile.
+    if (!system_.IsExistingFolder(profileDirectory_))
+        return kProfileMissing;
+    const std::wstring source = system_.FullPath(profileDirectory_);
+    const std::wstring target = system_.FullPath(destination);
+    // Copying a tree into itself would never end and could overwrite the
+    // files being read.
+    if (IsSameOrInside(target, source))
+        return kInsideOldDirectory;
+    // A destination holding the profile would get the profile's files loose
+    // beside the profile folders, and "the old data" would then lie inside
+    // the new one.
+    if (IsSameOrInside(source, target))
+        return kContainsOldDirectory;
+    if (!FitsPathBuffers(destination))
+        return kPathTooLong;
+    const DestinationContents contents = system_.InspectDestination(destination);
+    destinationContents_ = contents;
+    switch (contents.kind) {
+    case DestinationContents::Kind::Missing:
+    case DestinationContents::Kind::Empty:
+        return nullptr;
+    case DestinationContents::Kind::LeftByEarlierRun:
+        // Only the same profile may go on over its own unfinished copy.
+        if (IsSameDirectory(system_.FullPath(contents.markedSource), source))
+            return nullptr;
+        return kDestinationOccupied;
+    case DestinationContents::Kind::Occupied:
+        return kDestinationOccupied;
+    case DestinationContents::Kind::NotAFolder:
+        return kCreateFailed;
+    }
+    return kDestinationOccupied;
 }
 
 void MigrationController::StartCopy(const std::wstring& destination) {
     view_.ShowCopyingButtons();
     view_.SetProgressValue(0);
     view_.StartProgressTimer();
-    view_.SetLogText(kCopying);
+    // The engine counts the tree again before the first sample: show the
+    // figures of the pre-count meanwhile.
+    view_.SetLogText(precounted_ ? CopyingText(kCopying, 0, 0, precountBytes_, nullptr) : std::wstring(kCopying));
     copyDestination_ = destination;
     phase_ = Phase::Copying;
+    result_ = Result::None;
+    timeLeft_.Reset();
+    Log(L"开始复制：" + system_.NowText());
     system_.StartCopy(profileDirectory_, copyDestination_);
     // The count is done: show the first figures now rather than after a full
     // timer period (a tiny profile may even be finished already).
@@ -99,12 +214,21 @@ void MigrationController::OnProgressTimer() {
 }
 
 void MigrationController::ShowSample(const CopySample& sample) {
-    view_.SetProgressValue(BarValueFor(sample));
+    const int percent = BarValueFor(sample);
+    view_.SetProgressValue(percent);
     switch (ClassifySample(sample)) {
-    case CopyState::Running:
+    case CopyState::Running: {
+        timeLeft_.Add(sample.tickMs, sample.bytesDone);
+        std::uint64_t seconds = 0;
+        const bool steady = timeLeft_.SecondsLeft(sample.bytesTotal, &seconds);
+        view_.SetLogText(
+            CopyingText(kCopying, percent, sample.bytesDone, sample.bytesTotal, steady ? &seconds : nullptr));
         return;
+    }
     case CopyState::Complete:
         view_.StopProgressTimer();
+        // A finished copy is no longer one a later run may continue.
+        system_.ClearUnfinishedMark(copyDestination_);
         system_.RewriteProfilePath(copyDestination_);
         // The registry gives no answer of its own: read it back, so that a
         // file that could not be written is never reported as a finished move.
@@ -113,13 +237,19 @@ void MigrationController::ShowSample(const CopySample& sample) {
             // could not hold): point the client back at its old data.
             if (!IsSameDirectory(now, profileDirectory_))
                 system_.RewriteProfilePath(profileDirectory_);
+            // The copy stays one the next try may go on over.
+            system_.MarkUnfinishedCopy(copyDestination_, system_.FullPath(profileDirectory_));
+            LogRunEnd(sample, L"结果：数据已复制，但profiles.ini未能更新，Ostra Mail仍使用旧目录");
             view_.SetLogText(kRedirectFailed);
+            result_ = Result::Incomplete;
             phase_ = Phase::Idle;
             view_.ShowIdleButtons();
             return;
         }
+        LogRunEnd(sample, L"结果：迁移已完成，profiles.ini已指向新目录");
         view_.SetLogText(kFinished);
         migrationFinished_ = true;
+        result_ = Result::Migrated;
         phase_ = Phase::Finished;
         view_.ShowFinishedButtons();
         return;
@@ -127,9 +257,23 @@ void MigrationController::ShowSample(const CopySample& sample) {
         // Nothing was redirected: profiles.ini and the old data stay as they
         // were, and the user may start again.
         view_.StopProgressTimer();
-        view_.SetLogText(kIncomplete);
+        LogRunEnd(sample, L"结果：迁移未完成，profiles.ini未改动，Ostra Mail仍使用旧目录");
+        view_.SetLogText(system_.LogPath().empty() ? kIncomplete : kIncompleteSeeLog);
+        result_ = Result::Incomplete;
         phase_ = Phase::Idle;
         view_.ShowIdleButtons();
         return;
     }
+}
+
+void MigrationController::LogRunEnd(const CopySample& sample, const wchar_t* outcome) {
+    Log(L"复制结束：" + system_.NowText());
+    Log(L"已复制：" + FormatBytes(sample.bytesDone) + L" / " + FormatBytes(sample.bytesTotal) + L"（" +
+        std::to_wstring(sample.bytesDone) + L" / " + std::to_wstring(sample.bytesTotal) + L" 字节），文件 " +
+        std::to_wstring(sample.filesCopied) + L" / " + std::to_wstring(sample.filesTotal) + L"，错误 " +
+        std::to_wstring(sample.errors));
+    for (const CopyFailureEntry& failure : system_.CopyFailures())
+        Log(L"失败：" + (failure.path.empty() ? std::wstring(L"（无路径）") : failure.path) + L"（错误 " +
+            std::to_wstring(failure.error) + L"：" + failure.message + L"）");
+    Log(outcome);
 }

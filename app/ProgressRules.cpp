@@ -1,5 +1,7 @@
 #include "ProgressRules.h"
 
+#include <cwchar>
+
 int ProgressPercent(std::uint64_t bytesDone, std::uint64_t bytesTotal) {
     if (bytesTotal == 0)
         return 0;
@@ -24,4 +26,88 @@ int BarValueFor(const CopySample& sample) {
     if (percent < 0)
         return 0;
     return percent > 99 ? 99 : percent;
+}
+
+std::wstring FormatBytes(std::uint64_t bytes) {
+    static const wchar_t* const kUnits[] = {L"KB", L"MB", L"GB", L"TB", L"PB"};
+    wchar_t text[48];
+    if (bytes < 1024) {
+        swprintf(text, sizeof(text) / sizeof(text[0]), L"%u B", static_cast<unsigned>(bytes));
+        return text;
+    }
+    double value = static_cast<double>(bytes) / 1024.0;
+    std::size_t unit = 0;
+    // 1023.96 KB would print as "1024.0 KB": move up a unit before that.
+    while (value >= 1023.95 && unit + 1 < sizeof(kUnits) / sizeof(kUnits[0])) {
+        value /= 1024.0;
+        ++unit;
+    }
+    swprintf(text, sizeof(text) / sizeof(text[0]), L"%.1f %ls", value, kUnits[unit]);
+    return text;
+}
+
+std::uint64_t SpaceNeededFor(std::uint64_t bytes) {
+    const std::uint64_t kMinimumMargin = 64ull << 20;
+    std::uint64_t margin = bytes / 100;
+    if (margin < kMinimumMargin)
+        margin = kMinimumMargin;
+    return bytes > UINT64_MAX - margin ? UINT64_MAX : bytes + margin;
+}
+
+std::wstring NotEnoughSpaceText(std::uint64_t needed, std::uint64_t available) {
+    return L"目标磁盘空间不足：需要 " + FormatBytes(needed) + L"，可用 " + FormatBytes(available);
+}
+
+void TimeLeftEstimator::Add(std::uint32_t tickMs, std::uint64_t bytesDone) {
+    // Bytes taken back (a failed file) or a clock that went backwards make the
+    // older points meaningless.
+    if (count_ > 0 && (bytesDone < points_[count_ - 1].bytesDone ||
+                       static_cast<std::int32_t>(tickMs - points_[count_ - 1].tickMs) < 0))
+        count_ = 0;
+    if (count_ == kSamples) {
+        for (std::size_t i = 1; i < kSamples; ++i)
+            points_[i - 1] = points_[i];
+        --count_;
+    }
+    points_[count_++] = Point{tickMs, bytesDone};
+}
+
+bool TimeLeftEstimator::SecondsLeft(std::uint64_t bytesTotal, std::uint64_t* seconds) const {
+    if (count_ < 3)
+        return false;
+    const Point& first = points_[0];
+    const Point& last = points_[count_ - 1];
+    const std::uint32_t spanMs = last.tickMs - first.tickMs; // wraps correctly across the 49-day turn
+    if (spanMs < kSteadyMs || last.bytesDone <= first.bytesDone || last.bytesDone > bytesTotal)
+        return false;
+    const double bytesPerSecond = static_cast<double>(last.bytesDone - first.bytesDone) * 1000.0 / spanMs;
+    const double left = static_cast<double>(bytesTotal - last.bytesDone) / bytesPerSecond;
+    if (!(left >= 0.0) || left >= static_cast<double>(kAbsurdSeconds))
+        return false;
+    *seconds = static_cast<std::uint64_t>(left + 0.5);
+    return true;
+}
+
+std::wstring FormatTimeLeft(std::uint64_t seconds) {
+    if (seconds < 60)
+        return L"不到 1 分钟";
+    const std::uint64_t minutes = (seconds + 59) / 60;
+    wchar_t text[48];
+    if (minutes < 60)
+        swprintf(text, sizeof(text) / sizeof(text[0]), L"约 %u 分钟", static_cast<unsigned>(minutes));
+    else if (minutes % 60 == 0)
+        swprintf(text, sizeof(text) / sizeof(text[0]), L"约 %u 小时", static_cast<unsigned>(minutes / 60));
+    else
+        swprintf(text, sizeof(text) / sizeof(text[0]), L"约 %u 小时 %u 分钟", static_cast<unsigned>(minutes / 60),
+                 static_cast<unsigned>(minutes % 60));
+    return text;
+}
+
+std::wstring CopyingText(const std::wstring& running, int percent, std::uint64_t bytesDone, std::uint64_t bytesTotal,
+                         const std::uint64_t* secondsLeft) {
+    std::wstring text =
+        running + L"（" + std::to_wstring(percent) + L"%，" + FormatBytes(bytesDone) + L" / " + FormatBytes(bytesTotal);
+    if (secondsLeft)
+        text += L"，" + FormatTimeLeft(*secondsLeft);
+    return text + L"）";
 }

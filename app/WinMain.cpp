@@ -1,14 +1,53 @@
-// Entry point of Movara.exe: one window, one user-interface thread.
+// Entry point of Movara.exe: one window, one user-interface thread; or, with
+// /S, the same migration without a window.
+#include "CommandLine.h"
 #include "MainFrameWnd.h"
+#include "MigrationLogFile.h"
+#include "MigrationSystem.h"
 #include "StartupClock.h"
+#include "Unattended.h"
 
 #include <PaintManagerUI.h>
 #include <objbase.h>
 
 #include <new>
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
+namespace {
+
+constexpr unsigned kUnattendedPollMs = 1000;
+
+int RunCommand(const MovaraOptions& options, const wchar_t* arguments) {
+    switch (options.mode) {
+    case MovaraOptions::Mode::Usage:
+        WriteToConsole(kUsageText);
+        return 0;
+    case MovaraOptions::Mode::BadArguments: {
+        MigrationLogFile log;
+        log.Append(L"无人值守迁移：命令行参数无效：" + std::wstring(arguments ? arguments : L""));
+        log.Append(L"退出码：" + std::to_wstring(kExitRefused));
+        WriteToConsole(kUsageText);
+        return kExitRefused;
+    }
+    default: {
+        MigrationSystem system;
+        return RunUnattended(options, system, kUnattendedPollMs);
+    }
+    }
+}
+
+} // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR arguments, int) {
     MarkProgramStart();
+    const MovaraOptions options = ParseCommandLine(arguments ? arguments : L"");
+    if (options.mode != MovaraOptions::Mode::Window) {
+        if (FAILED(CoInitialize(nullptr)))
+            return kExitIncomplete;
+        int code = RunCommand(options, arguments);
+        CoUninitialize();
+        return code;
+    }
+
     SkinKit::CPaintManagerUI::SetInstance(instance);
     if (FAILED(CoInitialize(nullptr)))
         return 0;

@@ -237,6 +237,10 @@ bool CCopyEngine::Ready() const {
 }
 
 void CCopyEngine::ResetProgress() {
+    {
+        std::lock_guard<std::mutex> hold(failuresLock_);
+        failures_.clear();
+    }
     progress_.filesTotal = 0;
     progress_.filesCopied = 0;
     progress_.errors = 0;
@@ -278,8 +282,35 @@ void CCopyEngine::GetProgress(CopyProgress* progress) const {
     progress->currentDestinationPath = currentDestination_;
 }
 
-void CCopyEngine::CountError() {
+void CCopyEngine::CountError(const wchar_t* path) {
+    const uint32_t error = GetLastError();
     progress_.errors.fetch_add(1);
+    std::wstring shown;
+    if (path) {
+        std::unique_ptr<wchar_t[]> plain(new (std::nothrow) wchar_t[kCopyPathCapacity]);
+        try {
+            if (plain && RemoveLongPathPrefix(path, plain.get(), kCopyPathCapacity))
+                shown.assign(plain.get(), std::min(wcslen(plain.get()), kMaxFailurePath));
+        } catch (...) {
+            shown.clear();
+        }
+    }
+    std::lock_guard<std::mutex> hold(failuresLock_);
+    // A read retried several times is one failure of one file.
+    if (!failures_.empty() && failures_.back().error == error && failures_.back().path == shown)
+        return;
+    if (failures_.size() >= kMaxKeptFailures)
+        return;
+    try {
+        failures_.push_back(CopyFailure{error, std::move(shown)});
+    } catch (...) {
+        // Out of memory: the failure is still counted.
+    }
+}
+
+std::vector<CopyFailure> CCopyEngine::GetFailures() const {
+    std::lock_guard<std::mutex> hold(failuresLock_);
+    return failures_;
 }
 
 bool CCopyEngine::JobListEmpty() const {
@@ -566,7 +597,7 @@ void CCopyEngine::RunReader() {
             JoinPath(currentDestination_, kCopyPathCapacity, job->destination, fileRecord_->name))
             CopyOneFile(job->source, currentDestination_);
         else
-            CountError();
+            CountError(job->source);
     }
     EnterCriticalSection(&gate_.lock);
     ChunkHeader* end = ReserveChunk(kChunkHeaderBytes, 0);
@@ -589,7 +620,7 @@ bool CCopyEngine::WalkTree(const wchar_t* source, const wchar_t* destination, in
         JoinPath(sourcePath.get(), kCopyPathCapacity, source, L"*.*"))
         find.reset(FindFirstFileW(sourcePath.get(), &data));
     if (!find) {
-        CountError();
+        CountError(source);
         return false;
     }
     const wchar_t* excluded = currentJob_->excluded;
@@ -600,14 +631,14 @@ bool CCopyEngine::WalkTree(const wchar_t* source, const wchar_t* destination, in
             continue;
         if (!JoinPath(sourcePath.get(), kCopyPathCapacity, source, name)) {
             // Too long to name: this entry cannot be copied, the rest can.
-            CountError();
+            CountError(source);
             continue;
         }
         if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
             if (excluded[0] && IsSamePath(sourcePath.get(), excluded))
                 continue;
             if (!JoinPath(destinationPath.get(), kCopyPathCapacity, destination, name)) {
-                CountError();
+                CountError(sourcePath.get());
                 continue;
             }
             CreateDirectoryW(destinationPath.get(), nullptr);
@@ -619,11 +650,11 @@ bool CCopyEngine::WalkTree(const wchar_t* source, const wchar_t* destination, in
             if (!FillFileRecord(sourcePath.get(), name)) {
                 // Gone since it was counted: it cannot be copied, the
                 // directory's other entries still can.
-                CountError();
+                CountError(sourcePath.get());
                 continue;
             }
             if (!JoinPath(currentDestination_, kCopyPathCapacity, destination, name)) {
-                CountError();
+                CountError(sourcePath.get());
                 continue;
             }
             if (!CopyOneFile(sourcePath.get(), currentDestination_)) {
@@ -664,7 +695,7 @@ bool CCopyEngine::CopyOneFile(const wchar_t* source, const wchar_t* destination)
     Ostra::UniqueFile file(CreateFileW(source, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                        FILE_FLAG_NO_BUFFERING | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file) {
-        CountError();
+        CountError(source);
         return false;
     }
     fileRecord_->sourceHandle = file.get();
@@ -695,7 +726,7 @@ void CCopyEngine::ReadFileIntoChunks(HANDLE file, const wchar_t* destination) {
                 Sleep(kReadRetryPauseMs);
             readOk = ReadPieces(file, offset, chunk->data, chunk->dataLength, &read);
             if (!readOk)
-                CountError();
+                CountError(currentSource_);
         }
         if (!readOk)
             read = 0; // the writer sees the chunk short and fails the file
@@ -835,7 +866,7 @@ bool CCopyEngine::WriteOneFile() {
     bool pending = false;
     auto fail = [&]() {
         AddProgress(-counted);
-        CountError();
+        CountError(destination);
         return pending;
     };
     if (!file)

@@ -7,6 +7,9 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
 
 // The owner's copy of the engine's progress. Every figure comes from one
 // GetProgress call; the 64-bit figures are each read whole. Bytes done never
@@ -53,6 +56,13 @@ protected:
     ~ICopyIoObserver() = default;
 };
 
+// One failure of a run: the file or folder concerned (without a long-path
+// prefix; empty when none applies) and the Windows error code it failed with.
+struct CopyFailure {
+    uint32_t error;
+    std::wstring path;
+};
+
 struct CopyJob;
 struct ChunkHeader;
 struct FileRecord;
@@ -75,6 +85,13 @@ public:
     // Copies the progress record without taking any lock. When the copy shows
     // runEnded, its other figures are the run's final ones.
     void GetProgress(CopyProgress* progress) const;
+
+    // The failures of the current or last run, oldest first. At most
+    // kMaxKeptFailures are kept (each path cut to kMaxFailurePath units); the
+    // error count in the progress record counts them all.
+    static constexpr size_t kMaxKeptFailures = 256;
+    static constexpr size_t kMaxFailurePath = 1024;
+    std::vector<CopyFailure> GetFailures() const;
 
     // Diagnostics: every read and write request is shown to the observer.
     // Set it only while no run is going.
@@ -143,7 +160,8 @@ private:
     bool WritePieces(HANDLE file, uint64_t offset, const void* data, uint32_t length, bool unbuffered,
                      uint32_t* written);
     void AddProgress(int64_t bytes);
-    void CountError();
+    // Counts a failure and keeps it with the calling thread's last error.
+    void CountError(const wchar_t* path = nullptr);
 
     bool GateWait();
     void GateWakeAll();
@@ -177,4 +195,6 @@ private:
     size_t ringWrite_ = 0;
     size_t ringRead_ = 0;
     ICopyIoObserver* ioObserver_ = nullptr;
+    mutable std::mutex failuresLock_;
+    std::vector<CopyFailure> failures_;
 };

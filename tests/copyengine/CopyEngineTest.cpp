@@ -453,3 +453,25 @@ TEST(CopyEngine, CountsWhatVanishedAfterTheCountAsErrors) {
     EXPECT_EQ(progress.bytesDone, 1000u);
     EXPECT_GE(progress.errors, 1u);
 }
+
+TEST(CopyEngine, NamesEachFailedFileWithItsErrorOnceAndStartsEachRunWithoutOld) {
+    TempTree tree;
+    MakeDirs(tree.Path(L"src"));
+    MakeDirs(tree.Path(L"dst"));
+    WritePatternFile(tree.Path(L"src\\locked"), 5000, 1, kBaseTime);
+    HANDLE lock =
+        CreateFileW(Long(tree.Path(L"src\\locked")).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    CCopyEngine engine;
+    CopyProgress progress = RunToEnd(engine, tree.Path(L"src"), tree.Path(L"dst"));
+    CloseHandle(lock);
+    EXPECT_GE(progress.errors, 1u);
+    const std::vector<CopyFailure> failures = engine.GetFailures();
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_EQ(failures[0].error, static_cast<uint32_t>(ERROR_SHARING_VIOLATION));
+    EXPECT_EQ(failures[0].path, tree.Path(L"src\\locked")) << "shown without the long-path prefix";
+
+    progress = RunToEnd(engine, tree.Path(L"src"), tree.Path(L"dst"));
+    EXPECT_EQ(progress.errors, 0u);
+    EXPECT_TRUE(engine.GetFailures().empty());
+}

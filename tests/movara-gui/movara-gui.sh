@@ -154,7 +154,15 @@ check_shown "new-directory field shows C:\\MailData\\Profiles" "$artifacts/2-fol
   "$(movara_text_width 'C:\MailData\Profiles')" new_field
 
 movara_click "$win" $MOVARA_OK_BTN
-log_text "copyLog shows the copy running" "$artifacts/3-copying.png" "迁移进行中，请勿关闭"
+# The running text is followed by the copy's figures.
+running_plain=$(movara_text_width "迁移进行中，请勿关闭")
+for ((i = 0; i < 30; i++)); do
+  movara_screenshot "$win" "$artifacts/3-copying.png" && running_ink=$(log_ink "$artifacts/3-copying.png")
+  [ "${running_ink:-0}" -gt $((running_plain + 60)) ] && break
+  sleep 0.2
+done
+check "copyLog shows the copy running with its figures (ink ${running_ink:-none})" \
+  test "${running_ink:-0}" -gt $((running_plain + 60))
 run=$(movara_pixel "$artifacts/3-copying.png" ${MOVARA_RUN_BTN})
 check "while copying the cancel button is gone and 立即运行 is disabled (#$run)" \
   python3 -c "import sys; c=int('$run' or '0',16); r,g,b=c>>16,(c>>8)&255,c&255; sys.exit(0 if min(r,g,b)>200 else 1)"
@@ -169,7 +177,7 @@ for ((i = 0; i < 60; i++)); do
   [ "$(movara_pixel "$artifacts/3-incomplete.png" ${MOVARA_CANCEL_BTN})" = "FFFFFF" ] && break
 done
 log_text "an incomplete copy says so in copyLog" "$artifacts/3-incomplete.png" \
-  "迁移未完成，Ostra Mail仍使用旧目录，请重新迁移"
+  '迁移未完成，请重新迁移。日志：%%LOCALAPPDATA%%\Ostra Mail\Movara' # %% : ImageMagick's escape
 check "an incomplete copy leaves profiles.ini untouched" cmp -s "$ini" "$artifacts/profiles.ini.before"
 check "the client from another folder was left running" kill -0 "$locker_pid"
 kill "$locker_pid" 2>/dev/null

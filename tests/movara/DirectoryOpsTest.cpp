@@ -41,3 +41,72 @@ TEST(DirectoryOps, FailsWhenAPlainFileHoldsTheName) {
     EXPECT_FALSE(CreateDirectoryPath(file + L"\\deeper\\"));
     EXPECT_FALSE(CreateDirectoryPath(root.path() + L"\\" + std::wstring(300, L'a') + L"\\"));
 }
+
+namespace {
+void WriteFileText(const std::wstring& path, const char* text) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(file, text, static_cast<DWORD>(strlen(text)), &written, nullptr);
+    CloseHandle(file);
+}
+} // namespace
+
+TEST(DirectoryOps, FolderTestAndFullPathSeeThroughSpellings) {
+    TestFolder root(L"fullpath");
+    CreateDirectoryW((root / L"Tarn").c_str(), nullptr);
+    WriteFileText(root / L"file", "x");
+    EXPECT_TRUE(IsExistingFolder(root / L"Tarn"));
+    EXPECT_FALSE(IsExistingFolder(root / L"file"));
+    EXPECT_FALSE(IsExistingFolder(root / L"missing"));
+    EXPECT_FALSE(IsExistingFolder(L""));
+
+    const std::wstring tarn = FullPath(root / L"Tarn");
+    EXPECT_EQ(FullPath(root / L"x\\..\\.\\Tarn\\\\"), tarn);
+    EXPECT_EQ(FullPath(L"\\\\?\\" + root.path() + L"\\Tarn"), tarn);
+    // A part that does not exist yet keeps its spelling after the resolved head.
+    EXPECT_EQ(FullPath(root / L"Tarn\\x\\..\\New\\Profiles"), tarn + L"\\New\\Profiles");
+    // Short names of existing folders come back long.
+    wchar_t shortName[MAX_PATH] = {};
+    if (GetShortPathNameW(tarn.c_str(), shortName, MAX_PATH) && tarn != shortName) {
+        EXPECT_EQ(FullPath(shortName), tarn);
+    }
+}
+
+TEST(DirectoryOps, InspectionTellsEmptyOccupiedAndUnfinishedApart) {
+    TestFolder root(L"inspect");
+    const std::wstring destination = root / L"Profiles";
+    EXPECT_EQ(InspectDestination(destination).kind, DestinationContents::Kind::Missing);
+    EXPECT_EQ(InspectDestination(root / L"no\\such\\Profiles").kind, DestinationContents::Kind::Missing);
+
+    CreateDirectoryW(destination.c_str(), nullptr);
+    EXPECT_EQ(InspectDestination(destination).kind, DestinationContents::Kind::Empty);
+
+    // An empty subfolder is someone's data too.
+    CreateDirectoryW((destination + L"\\sub").c_str(), nullptr);
+    EXPECT_EQ(InspectDestination(destination).kind, DestinationContents::Kind::Occupied);
+
+    const std::wstring source = L"C:\\用户\\harbec\\Tarn\\Profiles\\abcd1234.default";
+    ASSERT_TRUE(MarkUnfinishedCopy(destination, source));
+    DestinationContents contents = InspectDestination(destination);
+    EXPECT_EQ(contents.kind, DestinationContents::Kind::LeftByEarlierRun);
+    EXPECT_EQ(contents.markedSource, source);
+
+    ASSERT_TRUE(ClearUnfinishedMark(destination));
+    EXPECT_TRUE(ClearUnfinishedMark(destination)) << "clearing twice is no failure";
+    EXPECT_EQ(InspectDestination(destination).kind, DestinationContents::Kind::Occupied);
+
+    // A folder holding nothing but a mark is an unfinished copy that wrote no file yet.
+    RemoveDirectoryW((destination + L"\\sub").c_str());
+    ASSERT_TRUE(MarkUnfinishedCopy(destination + L"\\", source));
+    EXPECT_EQ(InspectDestination(destination).kind, DestinationContents::Kind::LeftByEarlierRun);
+
+    // A mark that is not text names no source.
+    WriteFileText(destination + L"\\" + kUnfinishedMarkName, "\xff\xfe\xfd");
+    contents = InspectDestination(destination);
+    EXPECT_EQ(contents.kind, DestinationContents::Kind::LeftByEarlierRun);
+    EXPECT_TRUE(contents.markedSource.empty());
+
+    WriteFileText(root / L"plain", "x");
+    EXPECT_EQ(InspectDestination(root / L"plain").kind, DestinationContents::Kind::NotAFolder);
+    EXPECT_FALSE(MarkUnfinishedCopy(root / L"plain", source));
+}

@@ -1,7 +1,9 @@
 #include "MigrationController.h"
+#include "Unattended.h"
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -27,7 +29,9 @@ struct FakeView : IMigrationView {
     void ShowFinishedButtons() override { buttons = L"finished"; }
     void StartProgressTimer() override { timer = true; }
     void StopProgressTimer() override { timer = false; }
+    int chooserOpened = 0;
     bool ChooseFolder(std::wstring* folder) override {
+        ++chooserOpened;
         *folder = chosen;
         return chooserAnswers;
     }
@@ -46,8 +50,10 @@ struct FakeSystem : IMigrationSystem {
 
     std::wstring ReadProfileDirectory() override { return profile; }
     bool rewriteWorks = true;
-    std::wstring rewriteLands; // what a failed rewrite leaves in the file, when anything
+    std::wstring rewriteLands;       // what a failed rewrite leaves in the file, when anything
+    std::vector<std::string> events; // mark, copy, clear, rewrite in the order they happen
     void RewriteProfilePath(const std::wstring& d) override {
+        events.push_back("rewrite");
         rewrites.push_back(d);
         if (rewriteWorks)
             profile = d;
@@ -58,7 +64,11 @@ struct FakeSystem : IMigrationSystem {
         ++stopRequests;
         return clientStops;
     }
-    void LaunchClient() override { ++launches; }
+    std::int32_t launchResult = 0;
+    std::int32_t LaunchClient() override {
+        ++launches;
+        return launchResult;
+    }
     bool DirectoryExists(const std::wstring& p) override {
         for (auto& e : existing)
             if (e == p)
@@ -70,11 +80,71 @@ struct FakeSystem : IMigrationSystem {
         return createWorks;
     }
     void StartCopy(const std::wstring& s, const std::wstring& d) override {
+        events.push_back("copy");
+        if (watchedLog)
+            logAtCopy = *watchedLog;
         copiedFrom = s;
         copiedTo = d;
         ++copies;
     }
     CopySample SampleProgress() override { return sample; }
+    const std::wstring* watchedLog = nullptr; // the view's text, read when the copy starts
+    std::wstring logAtCopy;
+
+    bool profileIsFolder = true;
+    bool IsExistingFolder(const std::wstring& p) override { return p == profile && profileIsFolder; }
+    // Other spellings of a place, as the file system would resolve them.
+    std::map<std::wstring, std::wstring> spellings;
+    std::wstring FullPath(const std::wstring& p) override {
+        auto found = spellings.find(p);
+        return found == spellings.end() ? p : found->second;
+    }
+    std::map<std::wstring, DestinationContents> destinations; // missing unless listed
+    DestinationContents InspectDestination(const std::wstring& d) override {
+        auto found = destinations.find(d);
+        return found == destinations.end() ? DestinationContents{} : found->second;
+    }
+    std::vector<std::wstring> marks; // "destination<source" of every mark written
+    bool markWorks = true;
+    int clears = 0;
+    bool MarkUnfinishedCopy(const std::wstring& d, const std::wstring& s) override {
+        events.push_back("mark");
+        marks.push_back(d + L"<" + s);
+        return markWorks;
+    }
+    void ClearUnfinishedMark(const std::wstring&) override {
+        events.push_back("clear");
+        ++clears;
+    }
+
+    std::map<std::wstring, std::uint64_t> treeBytes; // folders whose count succeeds
+    bool CountTree(const std::wstring& folder, std::uint64_t* bytes, std::uint32_t* files) override {
+        auto found = treeBytes.find(folder);
+        if (found == treeBytes.end())
+            return false;
+        *bytes = found->second;
+        *files = 7;
+        return true;
+    }
+    bool freeKnown = true;
+    std::uint64_t freeBytes = 1ull << 40;
+    bool FreeSpace(const std::wstring&, std::uint64_t* bytes) override {
+        *bytes = freeBytes;
+        return freeKnown;
+    }
+    std::vector<CopyFailureEntry> failures;
+    std::vector<CopyFailureEntry> CopyFailures() override { return failures; }
+    std::vector<std::wstring> logLines;
+    void AppendLog(const std::wstring& line) override { logLines.push_back(line); }
+    std::wstring LogPath() override { return logLines.empty() ? std::wstring() : L"L:\\migration.log"; }
+    std::wstring NowText() override { return L"2026-12-07 17:30:05"; }
+
+    bool Logged(const std::wstring& piece) const {
+        for (const std::wstring& line : logLines)
+            if (line.find(piece) != std::wstring::npos)
+                return true;
+        return false;
+    }
 };
 
 class Workflow : public ::testing::Test {
@@ -182,10 +252,12 @@ TEST_F(Workflow, CopyRunsToCompletionThenRestartsTheClient) {
     EXPECT_EQ(system.copiedTo, L"D:\\Mail\\Profiles");
     EXPECT_EQ(view.buttons, L"copying");
     EXPECT_TRUE(view.timer);
-    EXPECT_EQ(view.log, kCopying);
+    EXPECT_EQ(view.log.rfind(kCopying, 0), 0u) << "the running text leads the figures";
 
-    // Another folder chosen while copying changes only the field.
+    // "..." opens nothing while copying: the field keeps the copy's folder.
     Choose(L"E:\\Else");
+    EXPECT_EQ(view.chooserOpened, 1);
+    EXPECT_EQ(view.newText, L"D:\\Mail\\Profiles");
     system.sample.bytesDone = 377;
     controller.OnProgressTimer();
     EXPECT_EQ(view.progress, 37);
@@ -206,6 +278,8 @@ TEST_F(Workflow, CopyRunsToCompletionThenRestartsTheClient) {
 
     controller.OnProgressTimer(); // a late tick changes nothing
     EXPECT_EQ(system.rewrites.size(), 1u);
+    Choose(L"E:\\Else");
+    EXPECT_EQ(view.newText, L"D:\\Mail\\Profiles") << "the finished window names where the data went";
 
     controller.OnStartClicked();
     EXPECT_EQ(system.launches, 1);
@@ -231,7 +305,8 @@ TEST_F(Workflow, IncompleteRunRedirectsNothingAndAllowsAnotherTry) {
     system.sample.runEnded = true;
     controller.OnProgressTimer();
     EXPECT_TRUE(system.rewrites.empty());
-    EXPECT_EQ(view.log, kIncomplete);
+    EXPECT_EQ(view.log, kIncompleteSeeLog);
+    EXPECT_EQ(controller.result(), MigrationController::Result::Incomplete);
     EXPECT_EQ(view.buttons, L"idle");
     EXPECT_FALSE(view.timer);
     EXPECT_FALSE(controller.migrationFinished());
@@ -273,4 +348,332 @@ TEST_F(Workflow, MangledRewriteIsPointedBackAtTheOldData) {
     controller.OnStartClicked();
     EXPECT_EQ(system.rewrites, (std::vector<std::wstring>{L"D:\\Mail\\Profiles", old}));
     EXPECT_EQ(view.log, kRedirectFailed);
+}
+
+TEST_F(Workflow, DestinationHoldingTheOldProfileIsRefusedInAnySpelling) {
+    const std::wstring tarn = L"C:\\Users\\u\\AppData\\Roaming\\harbec\\Tarn";
+    controller.OnWindowReady();
+    Choose(tarn); // Tarn\Profiles holds abcd.default and the other profiles
+    controller.OnStartClicked();
+    EXPECT_EQ(view.log, kContainsOldDirectory);
+
+    Choose(L"c:/users/u/appdata/roaming/HARBEC/tarn/"); // case, "/" and a trailing separator
+    controller.OnStartClicked();
+    EXPECT_EQ(view.log, kContainsOldDirectory);
+
+    system.spellings[L"C:\\Users\\u\\APPDAT~1\\Roaming\\harbec\\x\\..\\Tarn\\Profiles"] = tarn + L"\\Profiles";
+    Choose(L"C:\\Users\\u\\APPDAT~1\\Roaming\\harbec\\x\\..\\Tarn");
+    controller.OnStartClicked();
+    EXPECT_EQ(view.log, kContainsOldDirectory);
+
+    Choose(L"C:"); // C:\Profiles contains nothing of the profile
+    system.destinations[L"C:\\Profiles"].kind = DestinationContents::Kind::Occupied;
+    controller.OnStartClicked();
+    EXPECT_EQ(view.log, kDestinationOccupied) << "the containment check let an unrelated folder through";
+
+    EXPECT_EQ(system.stopRequests, 0);
+    EXPECT_TRUE(system.created.empty());
+    EXPECT_TRUE(system.marks.empty());
+    EXPECT_EQ(system.copies, 0);
+}
+
+TEST_F(Workflow, OldProfileMustBeAnExistingFolderAtReadyAndAtStart) {
+    system.profileIsFolder = false; // a file, or nothing, of that name
+    controller.OnWindowReady();
+    EXPECT_EQ(view.oldText, system.profile) << "the field still says which path is wrong";
+    EXPECT_EQ(view.log, kProfileMissing);
+    Choose(L"D:\\Mail");
+    controller.OnStartClicked();
+    EXPECT_EQ(view.log, kProfileMissing);
+
+    // A folder when the window opened, gone when the user starts.
+    system.profileIsFolder = true;
+    controller.OnWindowReady();
+    EXPECT_EQ(view.log, kProfileMissing) << "ready leaves an earlier text alone when the folder is there";
+    view.log = L"initial";
+    system.profileIsFolder = false;
+    controller.OnStartClicked();
+    EXPECT_EQ(view.log, kProfileMissing);
+
+    EXPECT_EQ(system.stopRequests, 0);
+    EXPECT_TRUE(system.created.empty());
+    EXPECT_EQ(system.copies, 0);
+}
+
+TEST_F(Workflow, NonEmptyDestinationIsUsedOnlyForTheSameProfilesUnfinishedCopy) {
+    const std::wstring destination = L"D:\\Mail\\Profiles";
+    controller.OnWindowReady();
+    Choose(L"D:\\Mail");
+
+    system.destinations[destination].kind = DestinationContents::Kind::Occupied;
+    controller.OnStartClicked();
+    EXPECT_EQ(view.log, kDestinationOccupied);
+
+    system.destinations[destination] = {DestinationContents::Kind::LeftByEarlierRun, L"C:\\another\\x.default"};
+    controller.OnStartClicked();
+    EXPECT_EQ(view.log, kDestinationOccupied) << "another profile's unfinished copy must not be mixed in";
+
+    system.destinations[destination].kind = DestinationContents::Kind::NotAFolder;
+    controller.OnStartClicked();
+    EXPECT_EQ(view.log, kCreateFailed);
+    EXPECT_EQ(system.stopRequests, 0) << "a refused destination never stops the client";
+    EXPECT_EQ(system.copies, 0);
+
+    system.destinations[destination] = {DestinationContents::Kind::LeftByEarlierRun, system.profile};
+    system.existing.push_back(destination);
+    controller.OnStartClicked();
+    EXPECT_EQ(system.copies, 1);
+    EXPECT_EQ(system.marks, std::vector<std::wstring>{destination + L"<" + system.profile});
+}
+
+TEST_F(Workflow, MarkIsWrittenBeforeTheCopyAndClearedBeforeTheRewrite) {
+    system.sample.bytesTotal = 10;
+    StartCopy();
+    EXPECT_EQ(system.events, (std::vector<std::string>{"mark", "copy"}));
+
+    system.sample.runEnded = true; // incomplete: the mark stays for the retry
+    controller.OnProgressTimer();
+    EXPECT_EQ(system.clears, 0);
+
+    system.sample = CopySample{};
+    system.sample.runEnded = true;
+    system.events.clear();
+    controller.OnStartClicked();
+    EXPECT_EQ(system.events, (std::vector<std::string>{"mark", "copy", "clear", "rewrite"}));
+    EXPECT_EQ(view.log, kFinished);
+}
+
+TEST_F(Workflow, FailedRedirectMarksTheCopyAgainAndAFailedMarkCopiesNothing) {
+    system.rewriteWorks = false;
+    system.sample.runEnded = true;
+    controller.OnWindowReady();
+    Choose(L"D:\\Mail");
+    controller.OnStartClicked();
+    EXPECT_EQ(view.log, kRedirectFailed);
+    EXPECT_EQ(system.events.back(), "mark") << "the next try must be allowed over this copy";
+
+    system.markWorks = false;
+    controller.OnStartClicked();
+    EXPECT_EQ(view.log, kCreateFailed);
+    EXPECT_EQ(system.copies, 1);
+}
+
+TEST_F(Workflow, SpaceShortByOneByteCopiesNothingAndEnoughByOneByteStarts) {
+    const std::uint64_t profileBytes = 10ull << 30;
+    const std::uint64_t needed = profileBytes + profileBytes / 100;
+    ASSERT_EQ(SpaceNeededFor(profileBytes), needed);
+    system.treeBytes[system.profile] = profileBytes;
+    system.freeBytes = needed - 1;
+    controller.OnWindowReady();
+    Choose(L"D:\\Mail");
+    controller.OnStartClicked();
+    EXPECT_EQ(view.log, NotEnoughSpaceText(needed, needed - 1));
+    EXPECT_EQ(view.log, L"目标磁盘空间不足：需要 10.1 GB，可用 10.1 GB");
+    EXPECT_EQ(controller.result(), MigrationController::Result::NoSpace);
+    EXPECT_EQ(view.buttons, L"idle");
+    EXPECT_EQ(system.stopRequests, 0) << "a copy that cannot fit must not close the client";
+    EXPECT_TRUE(system.created.empty());
+    EXPECT_TRUE(system.marks.empty());
+    EXPECT_EQ(system.copies, 0);
+
+    system.freeBytes = needed;
+    controller.OnStartClicked();
+    EXPECT_EQ(system.copies, 1);
+}
+
+TEST_F(Workflow, SpaceCheckCreditsAnUnfinishedCopyAndKeepsTheSmallMargin) {
+    // 1 % of a small profile is less than 64 MiB: the margin is 64 MiB.
+    system.treeBytes[system.profile] = 5000;
+    system.freeBytes = 5000 + (64ull << 20) - 1;
+    controller.OnWindowReady();
+    Choose(L"D:\\Mail");
+    controller.OnStartClicked();
+    EXPECT_EQ(controller.result(), MigrationController::Result::NoSpace);
+
+    // What an earlier unfinished run already wrote is overwritten in place.
+    system.destinations[L"D:\\Mail\\Profiles"] = {DestinationContents::Kind::LeftByEarlierRun, system.profile};
+    system.treeBytes[L"D:\\Mail\\Profiles"] = 1;
+    controller.OnStartClicked();
+    EXPECT_EQ(system.copies, 1);
+
+    // No answer about the volume: the copy goes ahead, as it did before the check.
+    system.sample.runEnded = true; // let the first run end incomplete
+    system.sample.errors = 1;
+    controller.OnProgressTimer();
+    system.freeKnown = false;
+    system.freeBytes = 0;
+    controller.OnStartClicked();
+    EXPECT_EQ(system.copies, 2);
+}
+
+TEST_F(Workflow, FiguresFollowTheTextAndTheTimeLeftAppearsOnceSteady) {
+    system.sample.bytesTotal = 10ull << 30;
+    system.sample.tickMs = 1000;
+    system.treeBytes[system.profile] = 10ull << 30;
+    system.watchedLog = &view.log;
+    StartCopy();
+    EXPECT_EQ(system.logAtCopy, L"迁移进行中，请勿关闭（0%，0 B / 10.0 GB）")
+        << "the pre-count's total while the engine counts";
+    EXPECT_EQ(view.log, L"迁移进行中，请勿关闭（0%，0 B / 10.0 GB）");
+
+    system.sample.bytesDone = 100ull << 20;
+    system.sample.tickMs = 3000;
+    controller.OnProgressTimer();
+    EXPECT_EQ(view.log, L"迁移进行中，请勿关闭（0%，100.0 MB / 10.0 GB）") << "two samples are not yet steady";
+
+    // 300 MiB in 6 s: the 9,940 MiB left take 199 s, about 4 minutes.
+    system.sample.bytesDone = 300ull << 20;
+    system.sample.tickMs = 7000;
+    controller.OnProgressTimer();
+    EXPECT_EQ(view.log, L"迁移进行中，请勿关闭（2%，300.0 MB / 10.0 GB，约 4 分钟）");
+}
+
+TEST(TimeLeftEstimator, NeedsSteadyMovementAndNeverGivesAbsurdValues) {
+    TimeLeftEstimator estimator;
+    std::uint64_t seconds = 0;
+    const std::uint64_t total = 12ull << 30;
+    // Speed 0: nothing moves, no estimate.
+    for (std::uint32_t t = 0; t <= 10000; t += 2000)
+        estimator.Add(t, 1000);
+    EXPECT_FALSE(estimator.SecondsLeft(total, &seconds));
+
+    // A tiny speed would promise years.
+    estimator.Reset();
+    for (std::uint32_t i = 0; i < 6; ++i)
+        estimator.Add(i * 2000, 1000 + i);
+    EXPECT_FALSE(estimator.SecondsLeft(total, &seconds));
+
+    // A huge speed: the rest takes no time at all.
+    estimator.Reset();
+    for (std::uint32_t i = 0; i < 3; ++i)
+        estimator.Add(i * 2000, i * (4ull << 30) - i);
+    ASSERT_TRUE(estimator.SecondsLeft(8ull << 30, &seconds));
+    EXPECT_EQ(seconds, 0u);
+    EXPECT_EQ(FormatTimeLeft(seconds), L"不到 1 分钟");
+
+    // Steady 100 MiB/s across the tick counter's wrap, with 6 GiB left.
+    estimator.Reset();
+    const std::uint32_t start = 0xFFFFF000u;
+    for (std::uint32_t i = 0; i < 8; ++i)
+        estimator.Add(start + i * 2000, (6ull << 30) + i * (200ull << 20));
+    ASSERT_TRUE(estimator.SecondsLeft((12ull << 30) + 7 * (200ull << 20), &seconds));
+    EXPECT_EQ(seconds, 61u);
+    EXPECT_EQ(FormatTimeLeft(seconds), L"约 2 分钟");
+
+    // Bytes taken back (a failed file) start the measurement afresh.
+    estimator.Add(start + 16000, 1ull << 30);
+    EXPECT_FALSE(estimator.SecondsLeft(total, &seconds));
+    // Done beyond the total (a growing source) is no reason for a negative time.
+    estimator.Reset();
+    for (std::uint32_t i = 0; i < 4; ++i)
+        estimator.Add(i * 2000, total + i * 1000);
+    EXPECT_FALSE(estimator.SecondsLeft(total, &seconds));
+}
+
+TEST(ProgressFigures, SizesAndTimesReadAsAPersonWrites) {
+    EXPECT_EQ(FormatBytes(0), L"0 B");
+    EXPECT_EQ(FormatBytes(1023), L"1023 B");
+    EXPECT_EQ(FormatBytes(1024), L"1.0 KB");
+    EXPECT_EQ(FormatBytes(1536), L"1.5 KB");
+    EXPECT_EQ(FormatBytes((1ull << 20) - 1), L"1.0 MB") << "never 1024.0 KB";
+    EXPECT_EQ(FormatBytes(13314398618ull), L"12.4 GB");
+    EXPECT_EQ(FormatBytes(~0ull), L"16384.0 PB");
+    EXPECT_EQ(SpaceNeededFor(0), 64ull << 20);
+    EXPECT_EQ(SpaceNeededFor(~0ull), ~0ull) << "no wrap-around to a tiny need";
+    EXPECT_EQ(FormatTimeLeft(60), L"约 1 分钟");
+    EXPECT_EQ(FormatTimeLeft(61), L"约 2 分钟");
+    EXPECT_EQ(FormatTimeLeft(3600), L"约 1 小时");
+    EXPECT_EQ(FormatTimeLeft(2 * 3600 + 5 * 60), L"约 2 小时 5 分钟");
+}
+
+TEST_F(Workflow, LogTellsTheWholeRunIncludingEachFailedFile) {
+    system.treeBytes[system.profile] = 3000;
+    system.freeBytes = 5ull << 30;
+    system.sample.bytesTotal = 3000;
+    StartCopy();
+    system.sample = CopySample{};
+    system.sample.runEnded = true;
+    system.sample.bytesTotal = 3000;
+    system.sample.bytesDone = 1000;
+    system.sample.errors = 1;
+    system.failures.push_back({L"C:\\p\\Mail\\Sent", 32, L"另一个程序正在使用此文件，进程无法访问。"});
+    controller.OnProgressTimer();
+    EXPECT_TRUE(system.Logged(L"旧目录：" + system.profile));
+    EXPECT_TRUE(system.Logged(L"新目录：D:\\Mail\\Profiles"));
+    EXPECT_TRUE(system.Logged(L"待复制：7 个文件，2.9 KB（3000 字节）"));
+    EXPECT_TRUE(system.Logged(L"可用：5.0 GB（5368709120 字节）"));
+    EXPECT_TRUE(system.Logged(L"关闭Ostra Mail：成功"));
+    EXPECT_TRUE(system.Logged(L"失败：C:\\p\\Mail\\Sent（错误 32：另一个程序正在使用此文件，进程无法访问。）"));
+    EXPECT_TRUE(system.Logged(L"结果：迁移未完成"));
+    EXPECT_TRUE(system.Logged(L"复制结束：2026-12-07 17:30:05"));
+
+    // A second try that completes, then the restart with its result code.
+    system.failures.clear();
+    system.sample = CopySample{};
+    system.sample.runEnded = true;
+    controller.OnStartClicked();
+    EXPECT_TRUE(system.Logged(L"结果：迁移已完成"));
+    system.launchResult = static_cast<std::int32_t>(0x80070005);
+    controller.OnStartClicked();
+    EXPECT_TRUE(system.Logged(L"启动Ostra Mail：失败，结果 0x80070005"));
+}
+
+TEST_F(Workflow, UnattendedRunGivesOneExitCodePerOutcomeAndLogsIt) {
+    MovaraOptions options;
+    options.mode = MovaraOptions::Mode::Unattended;
+    options.folder = L"D:\\Mail";
+    system.sample.runEnded = true; // every copy ends at once
+    const auto run = [&] { return RunUnattended(options, system, 0); };
+
+    system.profileIsFolder = false;
+    EXPECT_EQ(run(), kExitNoProfile);
+    system.profileIsFolder = true;
+
+    options.folder = system.profile; // the profile's own folder: Profiles inside it
+    EXPECT_EQ(run(), kExitRefused);
+    options.folder = L"D:\\" + std::wstring(260, L'x');
+    EXPECT_EQ(run(), kExitRefused) << "a folder beyond the path buffers";
+    options.folder = L"D:\\Mail";
+
+    system.clientStops = false;
+    EXPECT_EQ(run(), kExitClientRunning);
+    EXPECT_TRUE(system.Logged(L"关闭Ostra Mail：失败"));
+    EXPECT_TRUE(system.Logged(L"未开始：新目录不能位于旧目录之内")) << "refusals are logged with their text";
+    system.clientStops = true;
+
+    system.treeBytes[system.profile] = 1000;
+    system.freeBytes = 10;
+    EXPECT_EQ(run(), kExitNoSpace);
+    system.freeBytes = 1ull << 40;
+
+    system.sample.errors = 1;
+    EXPECT_EQ(run(), kExitIncomplete);
+    EXPECT_TRUE(system.rewrites.empty()) << "nothing redirected before a complete copy";
+    system.sample.errors = 0;
+    EXPECT_EQ(system.launches, 0);
+
+    EXPECT_EQ(run(), kExitMigrated);
+    EXPECT_EQ(system.rewrites, std::vector<std::wstring>{L"D:\\Mail\\Profiles"});
+    EXPECT_EQ(system.launches, 0) << "no relaunch without /RUN";
+    EXPECT_EQ(system.stopRequests, 3) << "refusals and a short volume never stop the client";
+
+    int exits = 0;
+    for (const std::wstring& line : system.logLines)
+        exits += line.rfind(L"退出码：", 0) == 0 ? 1 : 0;
+    EXPECT_EQ(exits, 7) << "every run leaves its exit code in the log";
+}
+
+TEST_F(Workflow, UnattendedRelaunchOnlyAfterACompletedMigration) {
+    MovaraOptions options;
+    options.mode = MovaraOptions::Mode::Unattended;
+    options.folder = L"D:";
+    options.relaunch = true;
+    system.sample.runEnded = true;
+    system.sample.errors = 1;
+    EXPECT_EQ(RunUnattended(options, system, 0), kExitIncomplete);
+    EXPECT_EQ(system.launches, 0);
+    system.sample.errors = 0;
+    EXPECT_EQ(RunUnattended(options, system, 0), kExitMigrated);
+    EXPECT_EQ(system.copiedTo, L"D:\\Profiles");
+    EXPECT_EQ(system.launches, 1);
 }

@@ -1,0 +1,154 @@
+#include "MigrationSystem.h"
+
+#include "DirectoryOps.h"
+#include "ProcessControl.h"
+#include "ProfileRegistry.h"
+
+#include <PathHelpers.h>
+
+#include <cwchar>
+#include <memory>
+#include <new>
+
+namespace {
+
+const wchar_t kClientFileName[] = L"ostramail.exe";
+
+} // namespace
+
+std::wstring SystemErrorText(std::uint32_t error) {
+    wchar_t text[512] = {};
+    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text,
+                                  sizeof(text) / sizeof(text[0]), nullptr);
+    std::wstring out(text, length < sizeof(text) / sizeof(text[0]) ? length : 0);
+    for (wchar_t& c : out)
+        if (c == L'\r' || c == L'\n')
+            c = L' ';
+    while (!out.empty() && out.back() == L' ')
+        out.pop_back();
+    return out;
+}
+
+std::wstring MigrationSystem::ReadProfileDirectory() {
+    return ::ReadProfileDirectory();
+}
+
+void MigrationSystem::RewriteProfilePath(const std::wstring& newDirectory) {
+    ::RewriteProfilePath(newDirectory);
+}
+
+bool MigrationSystem::EnsureClientStopped() {
+    std::wstring client = ProgramDirectoryPath(kClientFileName);
+    return !client.empty() && ::EnsureClientStopped(client);
+}
+
+std::int32_t MigrationSystem::LaunchClient() {
+    std::wstring client = ProgramDirectoryPath(kClientFileName);
+    return client.empty() ? static_cast<std::int32_t>(0x8000FFFF) : ::LaunchClient(client);
+}
+
+bool MigrationSystem::DirectoryExists(const std::wstring& path) {
+    return ::DirectoryExists(path);
+}
+
+bool MigrationSystem::CreateDirectoryPath(const std::wstring& path) {
+    return ::CreateDirectoryPath(path);
+}
+
+bool MigrationSystem::IsExistingFolder(const std::wstring& path) {
+    return ::IsExistingFolder(path);
+}
+
+std::wstring MigrationSystem::FullPath(const std::wstring& path) {
+    return ::FullPath(path);
+}
+
+DestinationContents MigrationSystem::InspectDestination(const std::wstring& destination) {
+    return ::InspectDestination(destination);
+}
+
+bool MigrationSystem::MarkUnfinishedCopy(const std::wstring& destination, const std::wstring& source) {
+    return ::MarkUnfinishedCopy(destination, source);
+}
+
+void MigrationSystem::ClearUnfinishedMark(const std::wstring& destination) {
+    ::ClearUnfinishedMark(destination);
+}
+
+void MigrationSystem::StartCopy(const std::wstring& source, const std::wstring& destination) {
+    if (beforeCopy_)
+        beforeCopy_();
+    copyEngine_.AddJob(source.c_str(), destination.c_str());
+}
+
+CopySample MigrationSystem::SampleProgress() {
+    CopyProgress progress = {};
+    copyEngine_.GetProgress(&progress);
+    CopySample sample;
+    sample.runEnded = progress.runEnded != 0;
+    sample.errors = progress.errors;
+    sample.bytesTotal = progress.bytesTotal;
+    sample.bytesDone = progress.bytesDone;
+    sample.filesTotal = progress.filesTotal;
+    sample.filesCopied = progress.filesCopied;
+    sample.tickMs = GetTickCount();
+    return sample;
+}
+
+bool MigrationSystem::CountTree(const std::wstring& folder, std::uint64_t* bytes, std::uint32_t* files) {
+    std::unique_ptr<wchar_t[]> path(new (std::nothrow) wchar_t[kCopyPathCapacity]);
+    const std::wstring full = ::FullPath(folder);
+    if (!path || full.size() + 1 > kCopyPathCapacity)
+        return false;
+    wcscpy(path.get(), full.c_str());
+    AddLongPathPrefix(path.get(), kCopyPathCapacity);
+    *bytes = 0;
+    *files = 0;
+    return ::CountTree(path.get(), bytes, files, nullptr) != 0;
+}
+
+bool MigrationSystem::FreeSpace(const std::wstring& path, std::uint64_t* bytes) {
+    // The destination may not exist yet: ask for the nearest folder that does.
+    std::wstring folder = ::FullPath(path);
+    for (int level = 0; level < 512 && !folder.empty(); ++level) {
+        if (::IsExistingFolder(folder)) {
+            ULARGE_INTEGER available = {};
+            std::wstring asked = folder;
+            if (asked.back() != L'\\')
+                asked += L'\\';
+            if (!GetDiskFreeSpaceExW(asked.c_str(), &available, nullptr, nullptr))
+                return false;
+            *bytes = available.QuadPart;
+            return true;
+        }
+        std::size_t cut = folder.find_last_of(L'\\');
+        if (cut == std::wstring::npos)
+            return false;
+        folder.resize(cut);
+    }
+    return false;
+}
+
+std::vector<CopyFailureEntry> MigrationSystem::CopyFailures() {
+    std::vector<CopyFailureEntry> entries;
+    for (const CopyFailure& failure : copyEngine_.GetFailures())
+        entries.push_back(CopyFailureEntry{failure.path, failure.error, SystemErrorText(failure.error)});
+    return entries;
+}
+
+void MigrationSystem::AppendLog(const std::wstring& line) {
+    log_.Append(line);
+}
+
+std::wstring MigrationSystem::LogPath() {
+    return log_.path();
+}
+
+std::wstring MigrationSystem::NowText() {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    wchar_t text[32];
+    swprintf(text, sizeof(text) / sizeof(text[0]), L"%04u-%02u-%02u %02u:%02u:%02u", now.wYear, now.wMonth, now.wDay,
+             now.wHour, now.wMinute, now.wSecond);
+    return text;
+}

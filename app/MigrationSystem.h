@@ -1,0 +1,48 @@
+// What the migration does to the system: the profile registry, the client
+// process, the folders, the copy engine and the log. Shared by the window and
+// the unattended mode.
+#pragma once
+
+#include "MigrationController.h"
+#include "MigrationLogFile.h"
+
+#include <CopyEngine.h>
+
+#include <functional>
+#include <string>
+
+class MigrationSystem : public IMigrationSystem {
+public:
+    MigrationSystem() = default;
+
+    // Runs on the calling thread just before the engine counts the tree.
+    void SetBeforeCopy(std::function<void()> beforeCopy) { beforeCopy_ = std::move(beforeCopy); }
+
+    std::wstring ReadProfileDirectory() override;
+    void RewriteProfilePath(const std::wstring& newDirectory) override;
+    bool EnsureClientStopped() override;
+    std::int32_t LaunchClient() override;
+    bool DirectoryExists(const std::wstring& path) override;
+    bool CreateDirectoryPath(const std::wstring& path) override;
+    bool IsExistingFolder(const std::wstring& path) override;
+    std::wstring FullPath(const std::wstring& path) override;
+    DestinationContents InspectDestination(const std::wstring& destination) override;
+    bool MarkUnfinishedCopy(const std::wstring& destination, const std::wstring& source) override;
+    void ClearUnfinishedMark(const std::wstring& destination) override;
+    void StartCopy(const std::wstring& source, const std::wstring& destination) override;
+    CopySample SampleProgress() override;
+    bool CountTree(const std::wstring& folder, std::uint64_t* bytes, std::uint32_t* files) override;
+    bool FreeSpace(const std::wstring& path, std::uint64_t* bytes) override;
+    std::vector<CopyFailureEntry> CopyFailures() override;
+    void AppendLog(const std::wstring& line) override;
+    std::wstring LogPath() override;
+    std::wstring NowText() override;
+
+private:
+    CCopyEngine copyEngine_;
+    MigrationLogFile log_;
+    std::function<void()> beforeCopy_;
+};
+
+// The system's text for a Windows error code, on one line; empty when none.
+std::wstring SystemErrorText(std::uint32_t error);
