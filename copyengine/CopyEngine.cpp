@@ -575,7 +575,7 @@ void CCopyEngine::RunReader() {
         WalkTree(job->source, job->destination, 0);
     } else {
         const wchar_t* name = wcsrchr(job->source, L'\\');
-        if (FillFileRecord(job->source, name ? name + 1 : job->source) &&
+        if (FillFileRecordFromPath(job->source, name ? name + 1 : job->source) &&
             JoinPath(currentDestination_, kCopyPathCapacity, job->destination, fileRecord_->name))
             CopyOneFile(job->source, currentDestination_);
         else
@@ -636,12 +636,9 @@ bool CCopyEngine::WalkTree(const wchar_t* source, const wchar_t* destination, in
                 break;
             }
         } else {
-            if (!FillFileRecord(sourcePath.get(), name)) {
-                // Gone since it was counted: it cannot be copied, the
-                // directory's other entries still can.
-                CountError();
-                continue;
-            }
+            // The listing already holds what the record needs; a file that
+            // has gone since is found at its open.
+            FillFileRecord(data, name);
             if (!JoinPath(currentDestination_, kCopyPathCapacity, destination, name)) {
                 CountError();
                 continue;
@@ -655,11 +652,16 @@ bool CCopyEngine::WalkTree(const wchar_t* source, const wchar_t* destination, in
     return result;
 }
 
-bool CCopyEngine::FillFileRecord(const wchar_t* path, const wchar_t* name) {
+bool CCopyEngine::FillFileRecordFromPath(const wchar_t* path, const wchar_t* name) {
     WIN32_FIND_DATAW data;
     Ostra::UniqueFind find(FindFirstFileW(path, &data));
     if (!find)
         return false;
+    FillFileRecord(data, name);
+    return true;
+}
+
+void CCopyEngine::FillFileRecord(const WIN32_FIND_DATAW& data, const wchar_t* name) {
     FileRecord* record = fileRecord_;
     record->fileSize = (uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     record->creationTime = data.ftCreationTime;
@@ -673,20 +675,21 @@ bool CCopyEngine::FillFileRecord(const wchar_t* path, const wchar_t* name) {
         static_cast<uint32_t>(RoundUp(offsetof(FileRecord, name) + (wcslen(record->name) + 1) * sizeof(wchar_t), 8));
     progress_.currentFileSize = record->fileSize;
     progress_.currentFileDone = 0;
-    return true;
 }
 
 bool CCopyEngine::CopyOneFile(const wchar_t* source, const wchar_t* destination) {
-    EnterCriticalSection(&gate_.lock);
-    ringWrite_ = ringRead_ = 0;
-    LeaveCriticalSection(&gate_.lock);
+    // The ring carries on from the previous file's chunks, so that this file
+    // is read while the writer still writes that one.
     maxReadPiece_ = kMaxPiece;
     CopyText(currentSource_, kCopyPathCapacity, source);
     Ostra::UniqueFile file(CreateFileW(source, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                        FILE_FLAG_NO_BUFFERING | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file) {
+        // A file gone since it was listed cannot be copied, the others still
+        // can; one that cannot be opened (locked) ends the walk.
+        DWORD error = GetLastError();
         CountError();
-        return false;
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
     }
     fileRecord_->sourceHandle = file.get();
     // The writer compares it with the index of a destination file that is
@@ -894,11 +897,10 @@ bool CCopyEngine::WriteOneFile() {
         // disk is met before any data is written.
         LARGE_INTEGER end;
         end.QuadPart = static_cast<LONGLONG>(mode.unbuffered ? RoundUp(size, sector) : size);
+        // Every write names its own offset: the file pointer is left here.
         bool extended = SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN) && SetEndOfFile(file.get());
         if (!extended && (existed || GetLastError() == ERROR_DISK_FULL))
             return fail();
-        LARGE_INTEGER zero = {};
-        SetFilePointerEx(file.get(), zero, nullptr, FILE_BEGIN);
     }
 
     int64_t remaining = static_cast<int64_t>(size);
@@ -962,15 +964,10 @@ bool CCopyEngine::WriteOneFile() {
         if (mode.trim && (StepRejected(CopyIoStep::SetEnd, destination) ||
                           !SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN) || !SetEndOfFile(file.get())))
             return fail();
-        if (StepRejected(CopyIoStep::SetTimes, destination) ||
-            !SetFileTime(file.get(), &record.creationTime, &record.lastAccessTime, &record.lastWriteTime))
-            return fail();
-        // A newly created file already carries exactly FILE_ATTRIBUTE_ARCHIVE,
-        // the attributes of most files; setting them again would cost a
-        // second open of the file by name.
-        if (!(!existed && record.attributes == FILE_ATTRIBUTE_ARCHIVE) &&
-            (StepRejected(CopyIoStep::SetAttributes, destination) ||
-             !SetFileAttributesW(destination, record.attributes)))
+        // Times and attributes go through the open handle in one call:
+        // setting attributes by name would open the file a second time.
+        if (StepRejected(CopyIoStep::SetTimes, destination) || StepRejected(CopyIoStep::SetAttributes, destination) ||
+            !SetTimesAndAttributes(file.get(), record))
             return fail();
     }
     // Data still held back by the system can fail to reach the disk at the
@@ -981,6 +978,28 @@ bool CCopyEngine::WriteOneFile() {
     progress_.filesCopied.fetch_add(1);
     AddProgress(heldBack);
     return false;
+}
+
+bool CCopyEngine::SetTimesAndAttributes(HANDLE file, const FileRecord& record) {
+    // The attributes a file can be given; the others (compressed, sparse,
+    // encrypted, reparse point) describe how it is stored.
+    constexpr DWORD kSettable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NORMAL | FILE_ATTRIBUTE_TEMPORARY |
+                                FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    auto asLarge = [](const FILETIME& time) {
+        LARGE_INTEGER value;
+        value.LowPart = time.dwLowDateTime;
+        value.HighPart = static_cast<LONG>(time.dwHighDateTime);
+        return value;
+    };
+    FILE_BASIC_INFO basic = {};
+    basic.CreationTime = asLarge(record.creationTime);
+    basic.LastAccessTime = asLarge(record.lastAccessTime);
+    basic.LastWriteTime = asLarge(record.lastWriteTime);
+    basic.FileAttributes = record.attributes & kSettable;
+    if (basic.FileAttributes == 0)
+        basic.FileAttributes = FILE_ATTRIBUTE_NORMAL; // 0 would leave the new file's attributes as they are
+    return SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic) != FALSE;
 }
 
 HANDLE CCopyEngine::OpenDestination(const wchar_t* path, const FileRecord& record, const wchar_t* source, DWORD flags,

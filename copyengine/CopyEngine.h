@@ -145,7 +145,8 @@ private:
     void EndRun();
     void RunReader();
     bool WalkTree(const wchar_t* source, const wchar_t* destination, int depth);
-    bool FillFileRecord(const wchar_t* path, const wchar_t* name);
+    bool FillFileRecordFromPath(const wchar_t* path, const wchar_t* name);
+    void FillFileRecord(const WIN32_FIND_DATAW& data, const wchar_t* name);
     bool CopyOneFile(const wchar_t* source, const wchar_t* destination);
     void ReadFileIntoChunks(HANDLE file, const wchar_t* source, const wchar_t* destination);
     bool SourceUnchanged(HANDLE file) const;
@@ -158,6 +159,7 @@ private:
     bool WriteOneFile();
     HANDLE OpenDestination(const wchar_t* path, const FileRecord& record, const wchar_t* source, DWORD flags,
                            bool* existed);
+    static bool SetTimesAndAttributes(HANDLE file, const FileRecord& record);
     bool IsSourceItself(HANDLE destination, const FileRecord& record, const wchar_t* source);
     void DiscardPartial(HANDLE* file, const wchar_t* path);
     bool StepRejected(CopyIoStep step, const wchar_t* path);
