@@ -7,6 +7,7 @@
 #include <memory>
 #include <new>
 
+#include "HandleFacts.h"
 #include "PathHelpers.h"
 #include "ProgressMath.h"
 #include "RingLayout.h"
@@ -52,20 +53,23 @@ struct FileRecord {
     FILETIME lastWriteTime;
     uint32_t attributes;
     HANDLE sourceHandle;
+    uint64_t fileIndex; // the source's index on its volume, 0 when unknown
     uint32_t recordSize;
     wchar_t name[kMaxNameLength + 1];
 };
 
 // Lies in the ring directly after its chunk's data. A first chunk carries a
-// copy of the file's FileRecord and then the file's destination path.
+// copy of the file's FileRecord, then the file's destination path and its
+// source path.
 struct ChunkHeader {
     ChunkHeader* prev;
     ChunkHeader* next;
     uint32_t kind;
     unsigned char* data;
-    uint32_t dataLength;  // bytes reserved for data, whole sectors
-    uint32_t headerSize;  // from the header's start to the chunk's end
-    uint32_t validLength; // bytes the read actually placed in data
+    uint32_t dataLength;    // bytes reserved for data, whole sectors
+    uint32_t headerSize;    // from the header's start to the chunk's end
+    uint32_t validLength;   // bytes the read actually placed in data
+    uint32_t sourceChanged; // set on a file's last chunk when the source changed while it was read
 };
 
 namespace {
@@ -78,6 +82,15 @@ FileRecord* RecordOf(ChunkHeader* chunk) {
 
 wchar_t* DestinationOf(ChunkHeader* chunk) {
     return reinterpret_cast<wchar_t*>(reinterpret_cast<unsigned char*>(RecordOf(chunk)) + RecordOf(chunk)->recordSize);
+}
+
+size_t PathBytes(const wchar_t* path) {
+    return static_cast<size_t>(RoundUp((wcslen(path) + 1) * sizeof(wchar_t), 8));
+}
+
+wchar_t* SourceOf(ChunkHeader* chunk) {
+    wchar_t* destination = DestinationOf(chunk);
+    return reinterpret_cast<wchar_t*>(reinterpret_cast<unsigned char*>(destination) + PathBytes(destination));
 }
 
 void CopyText(wchar_t* out, size_t capacity, const wchar_t* text) {
@@ -593,7 +606,7 @@ void CCopyEngine::RunReader() {
         WalkTree(job->source, job->destination, 0);
     } else {
         const wchar_t* name = wcsrchr(job->source, L'\\');
-        if (FillFileRecord(job->source, name ? name + 1 : job->source) &&
+        if (FillFileRecordFromPath(job->source, name ? name + 1 : job->source) &&
             JoinPath(currentDestination_, kCopyPathCapacity, job->destination, fileRecord_->name))
             CopyOneFile(job->source, currentDestination_);
         else
@@ -641,18 +654,22 @@ bool CCopyEngine::WalkTree(const wchar_t* source, const wchar_t* destination, in
                 CountError(sourcePath.get());
                 continue;
             }
-            CreateDirectoryW(destinationPath.get(), nullptr);
+            if (!CreateDirectoryW(destinationPath.get(), nullptr)) {
+                // A folder already there is what a copy over an earlier copy
+                // finds; anything else in the way (a file of that name) means
+                // the folder and everything below it are missing.
+                DWORD attributes = GetFileAttributesW(destinationPath.get());
+                if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+                    CountError(destinationPath.get());
+            }
             if (!WalkTree(sourcePath.get(), destinationPath.get(), depth + 1)) {
                 result = false;
                 break;
             }
         } else {
-            if (!FillFileRecord(sourcePath.get(), name)) {
-                // Gone since it was counted: it cannot be copied, the
-                // directory's other entries still can.
-                CountError(sourcePath.get());
-                continue;
-            }
+            // The listing already holds what the record needs; a file that
+            // has gone since is found at its open.
+            FillFileRecord(data, name);
             if (!JoinPath(currentDestination_, kCopyPathCapacity, destination, name)) {
                 CountError(sourcePath.get());
                 continue;
@@ -666,11 +683,16 @@ bool CCopyEngine::WalkTree(const wchar_t* source, const wchar_t* destination, in
     return result;
 }
 
-bool CCopyEngine::FillFileRecord(const wchar_t* path, const wchar_t* name) {
+bool CCopyEngine::FillFileRecordFromPath(const wchar_t* path, const wchar_t* name) {
     WIN32_FIND_DATAW data;
     Ostra::UniqueFind find(FindFirstFileW(path, &data));
     if (!find)
         return false;
+    FillFileRecord(data, name);
+    return true;
+}
+
+void CCopyEngine::FillFileRecord(const WIN32_FIND_DATAW& data, const wchar_t* name) {
     FileRecord* record = fileRecord_;
     record->fileSize = (uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     record->creationTime = data.ftCreationTime;
@@ -678,36 +700,51 @@ bool CCopyEngine::FillFileRecord(const wchar_t* path, const wchar_t* name) {
     record->lastWriteTime = data.ftLastWriteTime;
     record->attributes = data.dwFileAttributes;
     record->sourceHandle = INVALID_HANDLE_VALUE;
+    record->fileIndex = 0;
     CopyText(record->name, kMaxNameLength + 1, data.cFileName[0] ? data.cFileName : name);
     record->recordSize =
         static_cast<uint32_t>(RoundUp(offsetof(FileRecord, name) + (wcslen(record->name) + 1) * sizeof(wchar_t), 8));
     progress_.currentFileSize = record->fileSize;
     progress_.currentFileDone = 0;
-    return true;
 }
 
 bool CCopyEngine::CopyOneFile(const wchar_t* source, const wchar_t* destination) {
-    EnterCriticalSection(&gate_.lock);
-    ringWrite_ = ringRead_ = 0;
-    LeaveCriticalSection(&gate_.lock);
+    // The ring carries on from the previous file's chunks, so that this file
+    // is read while the writer still writes that one.
     maxReadPiece_ = kMaxPiece;
     CopyText(currentSource_, kCopyPathCapacity, source);
     Ostra::UniqueFile file(CreateFileW(source, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                        FILE_FLAG_NO_BUFFERING | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file) {
+        // A file gone since it was listed cannot be copied, the others still
+        // can; one that cannot be opened (locked) ends the walk.
+        DWORD error = GetLastError();
         CountError(source);
-        return false;
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
     }
     fileRecord_->sourceHandle = file.get();
-    ReadFileIntoChunks(file.get(), destination);
+    // The writer compares it with the index of a destination file that is
+    // already there: a link may make that file the source itself.
+    if (!QueryFileIndex(file.get(), &fileRecord_->fileIndex))
+        fileRecord_->fileIndex = 0;
+    ReadFileIntoChunks(file.get(), source, destination);
     fileRecord_->sourceHandle = INVALID_HANDLE_VALUE;
     return true;
 }
 
-void CCopyEngine::ReadFileIntoChunks(HANDLE file, const wchar_t* destination) {
+bool CCopyEngine::SourceUnchanged(HANDLE file) const {
+    uint64_t size = 0;
+    FILETIME writeTime;
+    return QuerySizeAndWriteTime(file, &size, &writeTime) && size == fileRecord_->fileSize &&
+           CompareFileTime(&writeTime, &fileRecord_->lastWriteTime) == 0;
+}
+
+void CCopyEngine::ReadFileIntoChunks(HANDLE file, const wchar_t* source, const wchar_t* destination) {
     const FileRecord* record = fileRecord_;
-    size_t destinationBytes = (wcslen(destination) + 1) * sizeof(wchar_t);
-    uint32_t firstHeader = static_cast<uint32_t>(kChunkHeaderBytes + record->recordSize + RoundUp(destinationBytes, 8));
+    const size_t destinationBytes = (wcslen(destination) + 1) * sizeof(wchar_t);
+    const size_t sourceBytes = (wcslen(source) + 1) * sizeof(wchar_t);
+    uint32_t firstHeader =
+        static_cast<uint32_t>(kChunkHeaderBytes + record->recordSize + PathBytes(destination) + PathBytes(source));
     int64_t remaining = static_cast<int64_t>(record->fileSize);
     uint64_t offset = 0;
     bool first = true;
@@ -735,16 +772,23 @@ void CCopyEngine::ReadFileIntoChunks(HANDLE file, const wchar_t* destination) {
         if (first) {
             memcpy(RecordOf(chunk), record, record->recordSize);
             memcpy(DestinationOf(chunk), destination, destinationBytes);
+            memcpy(SourceOf(chunk), source, sourceBytes);
         }
+        // A short read is the end of the file; reading on from there would
+        // start at an offset that is not sector-aligned.
+        const bool last = !readOk || read < chunk->dataLength || read == 0 || remaining - read <= 0 || stop_;
+        // A file written to while it was read would arrive as a mix of old
+        // and new blocks that it never held: its size or last write time
+        // now differs from what was found before it was opened.
+        if (last && readOk && !SourceUnchanged(file))
+            chunk->sourceChanged = 1;
         EnterCriticalSection(&gate_.lock);
         AppendChunk(chunk);
         LeaveCriticalSection(&gate_.lock);
         first = false;
         remaining -= read;
         offset += read;
-        // A short read is the end of the file; reading on from there would
-        // start at an offset that is not sector-aligned.
-        if (!readOk || read < chunk->dataLength || read == 0 || remaining <= 0 || stop_)
+        if (last)
             return;
     }
 }
@@ -785,6 +829,7 @@ ChunkHeader* CCopyEngine::ReserveChunk(uint32_t headerBytes, uint64_t remaining)
     chunk->dataLength = place.dataLength;
     chunk->headerSize = place.headerSize;
     chunk->validLength = 0;
+    chunk->sourceChanged = 0;
     return chunk;
 }
 
@@ -852,34 +897,41 @@ bool CCopyEngine::WriteOneFile() {
     const DWORD flags = FILE_FLAG_SEQUENTIAL_SCAN | (mode.unbuffered ? FILE_FLAG_NO_BUFFERING : 0);
     maxWritePiece_ = kMaxPiece;
 
-    Ostra::UniqueFile file(
-        CreateFileW(destination, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, flags, nullptr));
-    bool freshFile = file && GetLastError() != ERROR_ALREADY_EXISTS;
-    if (!file) {
-        // A read-only (or hidden, system) copy already there refuses
-        // CREATE_ALWAYS until its attributes are cleared.
-        SetFileAttributesW(destination, FILE_ATTRIBUTE_NORMAL);
-        file.reset(CreateFileW(destination, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, flags, nullptr));
-    }
+    Ostra::UniqueFile file;
+    // Set once this run has created the destination or may cut it: from
+    // then on a failure removes it rather than leave a partial file.
+    bool ours = false;
     int64_t counted = 0;
     int64_t heldBack = 0;
     bool pending = false;
     auto fail = [&]() {
+        if (ours) {
+            HANDLE handle = file.release();
+            DiscardPartial(&handle, destination);
+        }
         AddProgress(-counted);
         CountError(destination);
         return pending;
     };
+    if (heldChunk_->sourceChanged)
+        return fail(); // a file of one chunk that changed while it was read
+
+    bool existed = false;
+    file.reset(OpenDestination(destination, record, SourceOf(heldChunk_), flags, &existed));
     if (!file)
         return fail();
+    ours = true;
 
-    if (size > heldChunk_->dataLength) {
+    if (existed || size > heldChunk_->dataLength) {
+        // An earlier copy is cut to the new length at once. A new file of
+        // several chunks is extended to its length first, so that a full
+        // disk is met before any data is written.
         LARGE_INTEGER end;
         end.QuadPart = static_cast<LONGLONG>(mode.unbuffered ? RoundUp(size, sector) : size);
-        if (SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN) && !SetEndOfFile(file.get()) &&
-            GetLastError() == ERROR_DISK_FULL)
+        // Every write names its own offset: the file pointer is left here.
+        bool extended = SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN) && SetEndOfFile(file.get());
+        if (!extended && (existed || GetLastError() == ERROR_DISK_FULL))
             return fail();
-        LARGE_INTEGER zero = {};
-        SetFilePointerEx(file.get(), zero, nullptr, FILE_BEGIN);
     }
 
     int64_t remaining = static_cast<int64_t>(size);
@@ -888,8 +940,8 @@ bool CCopyEngine::WriteOneFile() {
     while (remaining > 0 && !stop_) {
         ChunkHeader* chunk = heldChunk_;
         uint64_t needed = std::min<uint64_t>(uint64_t(remaining), chunk->dataLength);
-        if (chunk->validLength < needed)
-            return fail(); // the source ended early or could not be read
+        if (chunk->sourceChanged || chunk->validLength < needed)
+            return fail(); // the source changed, ended early or could not be read
         uint32_t length = WriteLength(chunk->dataLength, remaining, mode.unbuffered, sector);
         uint32_t written = 0;
         if (!WritePieces(file.get(), offset, chunk->data, length, mode.unbuffered, &written) || written < length)
@@ -924,8 +976,10 @@ bool CCopyEngine::WriteOneFile() {
         file.reset();
         DWORD bufferedFlags = flags & ~DWORD(FILE_FLAG_NO_BUFFERING);
         for (int attempt = 0; attempt < 10 && !stop_; ++attempt) {
-            file.reset(CreateFileW(destination, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, bufferedFlags,
-                                   nullptr));
+            if (StepRejected(CopyIoStep::ReopenForTrim, destination))
+                break;
+            file.reset(CreateFileW(destination, GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                   bufferedFlags, nullptr));
             if (file || GetLastError() != ERROR_SHARING_VIOLATION)
                 break;
             Sleep(DWORD(attempt * attempt * 10));
@@ -935,22 +989,130 @@ bool CCopyEngine::WriteOneFile() {
     }
     if (wroteAny) {
         // Only a padded file can be longer than its size: the others were
-        // created empty and written (or pre-extended) to exactly that size.
+        // written (or cut or extended) to exactly that size.
         LARGE_INTEGER end;
         end.QuadPart = static_cast<LONGLONG>(size);
-        if (mode.trim && (!SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN) || !SetEndOfFile(file.get())))
+        if (mode.trim && (StepRejected(CopyIoStep::SetEnd, destination) ||
+                          !SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN) || !SetEndOfFile(file.get())))
             return fail();
-        SetFileTime(file.get(), &record.creationTime, &record.lastAccessTime, &record.lastWriteTime);
-        // A newly created file already carries exactly FILE_ATTRIBUTE_ARCHIVE,
-        // the attributes of most files; setting them again would cost a
-        // second open of the file by name.
-        if (!(freshFile && record.attributes == FILE_ATTRIBUTE_ARCHIVE))
-            SetFileAttributesW(destination, record.attributes);
+        // Times and attributes go through the open handle in one call:
+        // setting attributes by name would open the file a second time.
+        if (StepRejected(CopyIoStep::SetTimes, destination) || StepRejected(CopyIoStep::SetAttributes, destination) ||
+            !SetTimesAndAttributes(file.get(), record))
+            return fail();
     }
-    file.reset();
+    // Data still held back by the system can fail to reach the disk at the
+    // close; then the file is not in place either.
+    bool closeRefused = StepRejected(CopyIoStep::CloseDestination, destination);
+    if (!CloseHandle(file.release()) || closeRefused)
+        return fail();
     progress_.filesCopied.fetch_add(1);
     AddProgress(heldBack);
     return false;
+}
+
+bool CCopyEngine::SetTimesAndAttributes(HANDLE file, const FileRecord& record) {
+    // The attributes a file can be given; the others (compressed, sparse,
+    // encrypted, reparse point) describe how it is stored.
+    constexpr DWORD kSettable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NORMAL | FILE_ATTRIBUTE_TEMPORARY |
+                                FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    auto asLarge = [](const FILETIME& time) {
+        LARGE_INTEGER value;
+        value.LowPart = time.dwLowDateTime;
+        value.HighPart = static_cast<LONG>(time.dwHighDateTime);
+        return value;
+    };
+    FILE_BASIC_INFO basic = {};
+    basic.CreationTime = asLarge(record.creationTime);
+    basic.LastAccessTime = asLarge(record.lastAccessTime);
+    basic.LastWriteTime = asLarge(record.lastWriteTime);
+    basic.FileAttributes = record.attributes & kSettable;
+    if (basic.FileAttributes == 0)
+        basic.FileAttributes = FILE_ATTRIBUTE_NORMAL; // 0 would leave the new file's attributes as they are
+    return SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic) != FALSE;
+}
+
+HANDLE CCopyEngine::OpenDestination(const wchar_t* path, const FileRecord& record, const wchar_t* source, DWORD flags,
+                                    bool* existed) {
+    // Opened without being cut: a file already there may be the source
+    // itself, reached through a link to its folder or a hard link.
+    const DWORD access = GENERIC_WRITE | DELETE;
+    if (StepRejected(CopyIoStep::CreateDestination, path))
+        return INVALID_HANDLE_VALUE;
+    Ostra::UniqueFile file(CreateFileW(path, access, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, flags, nullptr));
+    DWORD error = GetLastError();
+    if (!file && error == ERROR_ACCESS_DENIED) {
+        // A read-only copy already there refuses writing until its
+        // attributes are cleared, unless it is the source, whose attributes
+        // stay as they are.
+        Ostra::UniqueFile present(CreateFileW(path, FILE_READ_ATTRIBUTES,
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                              OPEN_EXISTING, 0, nullptr));
+        if (!present || IsSourceItself(present.get(), record, source))
+            return INVALID_HANDLE_VALUE;
+        present.reset();
+        SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL);
+        file.reset(CreateFileW(path, access, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, flags, nullptr));
+        error = GetLastError();
+    }
+    if (!file)
+        return INVALID_HANDLE_VALUE;
+    *existed = error == ERROR_ALREADY_EXISTS;
+    if (*existed && IsSourceItself(file.get(), record, source))
+        return INVALID_HANDLE_VALUE;
+    return file.release();
+}
+
+bool CCopyEngine::IsSourceItself(HANDLE destination, const FileRecord& record, const wchar_t* source) {
+    uint64_t index = 0;
+    if (record.fileIndex != 0 && QueryFileIndex(destination, &index) && index != record.fileIndex)
+        return false;
+    // Equal indexes may still be two files on two volumes: only then is the
+    // source opened again, by name, to compare the volumes as well. When it
+    // cannot be, or it is no longer the file that was read, the destination
+    // is taken to be the source.
+    Ostra::UniqueFile sourceFile(CreateFileW(source, FILE_READ_ATTRIBUTES,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                             OPEN_EXISTING, 0, nullptr));
+    uint64_t sourceIndex = 0;
+    if (!sourceFile ||
+        (record.fileIndex != 0 && (!QueryFileIndex(sourceFile.get(), &sourceIndex) || sourceIndex != record.fileIndex)))
+        return true;
+    return CouldBeSameFile(sourceFile.get(), destination);
+}
+
+void CCopyEngine::DiscardPartial(HANDLE* file, const wchar_t* path) {
+    // The observer stands in for a file that cannot be removed.
+    const bool refused = StepRejected(CopyIoStep::DiscardPartial, path);
+    if (*file != INVALID_HANDLE_VALUE) {
+        FILE_DISPOSITION_INFO disposition = {TRUE};
+        bool marked =
+            !refused && SetFileInformationByHandle(*file, FileDispositionInfo, &disposition, sizeof disposition);
+        CloseHandle(*file);
+        *file = INVALID_HANDLE_VALUE;
+        if (marked)
+            return;
+    }
+    if (!refused) {
+        SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL);
+        if (DeleteFileW(path))
+            return;
+    }
+    // Still there (held open elsewhere, or protected): moved out of the way
+    // so that its name never shows a partial file, and removed at restart.
+    // The name itself is never scheduled, since a later copy may put a
+    // complete file there.
+    std::unique_ptr<wchar_t[]> aside(new (std::nothrow) wchar_t[kCopyPathCapacity]);
+    wchar_t suffix[40];
+    swprintf(suffix, 40, L".%08lx%08lx.partial", GetCurrentThreadId(), GetTickCount());
+    if (!aside || wcslen(path) + wcslen(suffix) + 1 > kCopyPathCapacity)
+        return;
+    wcscpy(aside.get(), path);
+    wcscat(aside.get(), suffix);
+    SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL);
+    if (MoveFileExW(path, aside.get(), 0))
+        MoveFileExW(aside.get(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
 bool CCopyEngine::WritePieces(HANDLE file, uint64_t offset, const void* data, uint32_t length, bool unbuffered,
@@ -1015,7 +1177,8 @@ bool RejectedByObserver(ICopyIoObserver* observer, const CopyIoRequest& request)
 } // namespace
 
 bool CCopyEngine::ReadRequest(HANDLE file, uint64_t offset, void* buffer, uint32_t length, uint32_t* read) {
-    if (RejectedByObserver(ioObserver_, {false, true, offset, length, buffer, ioSector_, currentSource_}))
+    if (RejectedByObserver(ioObserver_,
+                           {false, true, offset, length, buffer, ioSector_, currentSource_, CopyIoStep::Read}))
         return false;
     OVERLAPPED at = OverlappedAt(offset);
     DWORD got = 0;
@@ -1031,11 +1194,15 @@ bool CCopyEngine::ReadRequest(HANDLE file, uint64_t offset, void* buffer, uint32
 bool CCopyEngine::WriteRequest(HANDLE file, uint64_t offset, const void* buffer, uint32_t length, bool unbuffered,
                                uint32_t* written) {
     if (RejectedByObserver(ioObserver_, {true, unbuffered, offset, length, buffer, currentJob_->destinationSector,
-                                         writerDestination_}))
+                                         writerDestination_, CopyIoStep::Write}))
         return false;
     OVERLAPPED at = OverlappedAt(offset);
     DWORD put = 0;
     BOOL ok = WriteFile(file, buffer, length, &put, &at);
     *written = put;
     return ok != FALSE;
+}
+
+bool CCopyEngine::StepRejected(CopyIoStep step, const wchar_t* path) {
+    return RejectedByObserver(ioObserver_, {false, false, 0, 0, nullptr, 0, path, step});
 }

@@ -34,20 +34,35 @@ struct CopyProgress {
     uint32_t runEnded; // non-zero once the run has ended (also for a job of zero bytes or one refused)
 };
 
-// One read or write request as the engine issues it.
+// The step of a file's copy that a request stands for. Reads and writes
+// carry offset, length and buffer; the other steps only the path.
+enum class CopyIoStep : uint32_t {
+    Read,
+    Write,
+    CreateDestination, // opening or creating the destination file
+    ReopenForTrim,     // the buffered reopen that cuts the sector padding off
+    SetEnd,            // cutting the destination to its exact size
+    SetTimes,
+    SetAttributes,
+    CloseDestination,
+    DiscardPartial, // removing the destination of a file that failed
+};
+
+// One request as the engine issues it.
 struct CopyIoRequest {
-    bool isWrite;
+    bool isWrite;    // step is Write
     bool unbuffered; // the handle was opened with FILE_FLAG_NO_BUFFERING
     uint64_t offset;
     uint32_t length;
     const void* buffer;
     uint32_t sector;     // the alignment the request must respect when unbuffered
     const wchar_t* path; // the file read from or written to
+    CopyIoStep step;
 };
 
-// Sees every read and write request before it is issued, on the engine's
-// reader and writer threads. Returns 0 to let the request go ahead, or a
-// Win32 error code that the request then fails with instead.
+// Sees every request before it is issued, on the engine's reader and writer
+// threads. Returns 0 to let the request go ahead, or a Win32 error code that
+// the request then fails with instead.
 class ICopyIoObserver {
 public:
     virtual uint32_t OnIoRequest(const CopyIoRequest& request) = 0;
@@ -147,9 +162,11 @@ private:
     void EndRun();
     void RunReader();
     bool WalkTree(const wchar_t* source, const wchar_t* destination, int depth);
-    bool FillFileRecord(const wchar_t* path, const wchar_t* name);
+    bool FillFileRecordFromPath(const wchar_t* path, const wchar_t* name);
+    void FillFileRecord(const WIN32_FIND_DATAW& data, const wchar_t* name);
     bool CopyOneFile(const wchar_t* source, const wchar_t* destination);
-    void ReadFileIntoChunks(HANDLE file, const wchar_t* destination);
+    void ReadFileIntoChunks(HANDLE file, const wchar_t* source, const wchar_t* destination);
+    bool SourceUnchanged(HANDLE file) const;
     bool ReadPieces(HANDLE file, uint64_t offset, void* data, uint32_t length, uint32_t* read);
     ChunkHeader* ReserveChunk(uint32_t headerBytes, uint64_t remaining);
     void AppendChunk(ChunkHeader* chunk);
@@ -157,6 +174,12 @@ private:
     void RunWriter();
     bool TakeNextChunk();
     bool WriteOneFile();
+    HANDLE OpenDestination(const wchar_t* path, const FileRecord& record, const wchar_t* source, DWORD flags,
+                           bool* existed);
+    static bool SetTimesAndAttributes(HANDLE file, const FileRecord& record);
+    bool IsSourceItself(HANDLE destination, const FileRecord& record, const wchar_t* source);
+    void DiscardPartial(HANDLE* file, const wchar_t* path);
+    bool StepRejected(CopyIoStep step, const wchar_t* path);
     bool WritePieces(HANDLE file, uint64_t offset, const void* data, uint32_t length, bool unbuffered,
                      uint32_t* written);
     void AddProgress(int64_t bytes);

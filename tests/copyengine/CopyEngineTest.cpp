@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -178,7 +180,8 @@ TEST(CopyEngine, OverwritesAReadOnlyCopyAlreadyAtTheDestination) {
     MakeDirs(tree.Path(L"src"));
     MakeDirs(tree.Path(L"dst"));
     WritePatternFile(tree.Path(L"src\\prefs.js"), 700, 1, kBaseTime);
-    WritePatternFile(tree.Path(L"dst\\prefs.js"), 50, 2, kBaseTime, FILE_ATTRIBUTE_READONLY);
+    // Longer than the new file: what is left of it must not survive.
+    WritePatternFile(tree.Path(L"dst\\prefs.js"), 100000, 2, kBaseTime, FILE_ATTRIBUTE_READONLY);
 
     const TreeFacts before = Snapshot(tree.Path(L"src"));
     CCopyEngine engine;
@@ -231,7 +234,7 @@ TEST(CopyEngine, RefusesBadJobsWithAnErrorAndAnEndedRun) {
     EXPECT_TRUE(ReadAll(tree.Path(L"big")) == big);
 }
 
-TEST(CopyEngine, FilesBelowAFolderThatCannotBeCreatedFailOneByOne) {
+TEST(CopyEngine, AFolderThatCannotBeCreatedIsAnErrorAndSoIsEachFileBelowIt) {
     TempTree tree;
     MakeDirs(tree.Path(L"src\\sub"));
     MakeDirs(tree.Path(L"dst"));
@@ -243,7 +246,7 @@ TEST(CopyEngine, FilesBelowAFolderThatCannotBeCreatedFailOneByOne) {
     CCopyEngine engine;
     CopyProgress progress = RunToEnd(engine, tree.Path(L"src"), tree.Path(L"dst"));
     EXPECT_NE(progress.runEnded, 0u);
-    EXPECT_EQ(progress.errors, 2u);
+    EXPECT_EQ(progress.errors, 3u);
     EXPECT_EQ(progress.filesCopied, 1u);
     EXPECT_EQ(progress.bytesDone, 300u);
     EXPECT_EQ(Facts(tree.Path(L"dst\\sub")).size, 1u);
@@ -302,7 +305,7 @@ TEST(CopyEngine, AFileThatFailsAfterBeingCountedTakesItsBytesBack) {
         std::wstring path = r.path;
         if (r.isWrite && path.find(L"big") != std::wstring::npos && r.offset > 0)
             return ERROR_WRITE_FAULT; // the second chunk, after 8 MiB were counted
-        if (!r.isWrite && path.find(L"unreadable") != std::wstring::npos)
+        if (r.step == CopyIoStep::Read && path.find(L"unreadable") != std::wstring::npos)
             return ERROR_CRC;
         return 0;
     };
@@ -434,7 +437,7 @@ TEST(CopyEngine, CountsWhatVanishedAfterTheCountAsErrors) {
     RecordingObserver observer;
     std::wstring firstRead;
     observer.failWith = [&](const CopyIoRequest& r) -> uint32_t {
-        if (!r.isWrite && firstRead.empty()) {
+        if (r.step == CopyIoStep::Read && firstRead.empty()) {
             firstRead = r.path;
             for (const std::wstring& name : names) {
                 std::wstring path = Long(tree.Path(L"src\\" + name));
@@ -474,4 +477,208 @@ TEST(CopyEngine, NamesEachFailedFileWithItsErrorOnceAndStartsEachRunWithoutOld) 
     progress = RunToEnd(engine, tree.Path(L"src"), tree.Path(L"dst"));
     EXPECT_EQ(progress.errors, 0u);
     EXPECT_TRUE(engine.GetFailures().empty());
+}
+
+namespace {
+
+// Overwrites a file in place, as a program that keeps it open would: shared,
+// without truncating, then a new write time.
+void RewriteInPlace(const std::wstring& path, uint64_t size, uint64_t writeTime) {
+    HANDLE file = CreateFileW(Long(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    std::vector<unsigned char> block(1 << 20, 0xA5);
+    for (uint64_t done = 0; done < size;) {
+        DWORD piece = DWORD(std::min<uint64_t>(block.size(), size - done)), written = 0;
+        WriteFile(file, block.data(), piece, &written, nullptr);
+        done += piece;
+    }
+    FILETIME time = {static_cast<DWORD>(writeTime), static_cast<DWORD>(writeTime >> 32)};
+    SetFileTime(file, &time, &time, &time);
+    CloseHandle(file);
+}
+
+bool EndsWith(const std::wstring& text, const std::wstring& end) {
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// A tree of one file that spans two chunks, is not a whole number of sectors
+// (so it is padded, reopened and cut) and is read-only (so its attributes are
+// set), beside a small file that copies normally.
+struct FaultTree {
+    TempTree tree;
+    std::wstring src = tree.Path(L"src"), dst = tree.Path(L"dst");
+    std::vector<unsigned char> victimBytes;
+    FaultTree() {
+        MakeDirs(src);
+        MakeDirs(dst);
+        WritePatternFile(src + L"\\victim", 9000001, 1, kBaseTime, FILE_ATTRIBUTE_READONLY);
+        WritePatternFile(src + L"\\other", 5000, 2, kBaseTime);
+        victimBytes = ReadAll(src + L"\\victim");
+    }
+};
+
+} // namespace
+
+// Whichever step of a file's copy fails, the file is an error, nothing of it
+// is left at the destination, the run never claims completion and it ends.
+TEST(CopyEngine, EveryFailingStepLeavesNoPartialFileBehind) {
+    struct Case {
+        const char* name;
+        std::function<bool(const CopyIoRequest&)> matches;
+    };
+    auto step = [](CopyIoStep s) { return [s](const CopyIoRequest& r) { return r.step == s; }; };
+    const Case cases[] = {
+        {"create", step(CopyIoStep::CreateDestination)},
+        {"first write", [](const CopyIoRequest& r) { return r.step == CopyIoStep::Write && r.offset == 0; }},
+        {"middle write", [](const CopyIoRequest& r) { return r.step == CopyIoStep::Write && r.offset > 0; }},
+        {"trim reopen", step(CopyIoStep::ReopenForTrim)},
+        {"final end of file", step(CopyIoStep::SetEnd)},
+        {"times", step(CopyIoStep::SetTimes)},
+        {"attributes", step(CopyIoStep::SetAttributes)},
+        {"close", step(CopyIoStep::CloseDestination)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FaultTree tree;
+        CCopyEngine engine;
+        RecordingObserver observer;
+        std::atomic<int> injected{0};
+        observer.failWith = [&](const CopyIoRequest& r) -> uint32_t {
+            if (!EndsWith(r.path, L"\\victim") || !c.matches(r))
+                return 0;
+            ++injected;
+            return ERROR_WRITE_FAULT;
+        };
+        engine.SetIoObserver(&observer);
+        CopyProgress progress = RunToEnd(engine, tree.src, tree.dst);
+        EXPECT_NE(progress.runEnded, 0u);
+        EXPECT_GE(injected.load(), 1);
+        EXPECT_GE(progress.errors, 1u);
+        EXPECT_EQ(progress.filesCopied, 1u);
+        EXPECT_EQ(progress.bytesDone, 5000u);
+        EXPECT_EQ(ListTree(tree.dst), std::vector<std::wstring>{L"other"});
+        EXPECT_TRUE(ReadAll(tree.src + L"\\victim") == tree.victimBytes);
+    }
+}
+
+// A failed file replaces an earlier copy of itself only with nothing: the
+// old copy was cut when the new one started.
+TEST(CopyEngine, AFailedCopyOverAnEarlierCopyLeavesNeither) {
+    FaultTree tree;
+    WritePatternFile(tree.dst + L"\\victim", 20000000, 3, kBaseTime);
+    CCopyEngine engine;
+    RecordingObserver observer;
+    observer.failWith = [](const CopyIoRequest& r) -> uint32_t {
+        return r.step == CopyIoStep::Write && r.offset > 0 && EndsWith(r.path, L"\\victim") ? ERROR_DISK_FULL : 0;
+    };
+    engine.SetIoObserver(&observer);
+    CopyProgress progress = RunToEnd(engine, tree.src, tree.dst);
+    EXPECT_GE(progress.errors, 1u);
+    EXPECT_EQ(ListTree(tree.dst), std::vector<std::wstring>{L"other"});
+}
+
+// A partial file that cannot be removed is moved out of its name and left to
+// be removed at restart.
+TEST(CopyEngine, APartialFileThatCannotBeRemovedIsMovedAsideForRestart) {
+    FaultTree tree;
+    CCopyEngine engine;
+    RecordingObserver observer;
+    observer.failWith = [](const CopyIoRequest& r) -> uint32_t {
+        if (!EndsWith(r.path, L"\\victim"))
+            return 0;
+        bool fail = (r.step == CopyIoStep::Write && r.offset > 0) || r.step == CopyIoStep::DiscardPartial;
+        return fail ? ERROR_ACCESS_DENIED : 0;
+    };
+    engine.SetIoObserver(&observer);
+    CopyProgress progress = RunToEnd(engine, tree.src, tree.dst);
+    EXPECT_GE(progress.errors, 1u);
+    std::vector<std::wstring> left = ListTree(tree.dst);
+    ASSERT_EQ(left.size(), 2u);
+    EXPECT_EQ(left[0], L"other");
+    const std::wstring aside = left[1];
+    EXPECT_EQ(aside.compare(0, 7, L"victim."), 0);
+    EXPECT_TRUE(EndsWith(aside, L".partial"));
+
+    HKEY key;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0,
+                            KEY_QUERY_VALUE, &key),
+              ERROR_SUCCESS);
+    std::vector<wchar_t> pending(1 << 16);
+    DWORD bytes = DWORD(pending.size() * sizeof(wchar_t));
+    LONG status = RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr,
+                                   reinterpret_cast<BYTE*>(pending.data()), &bytes);
+    RegCloseKey(key);
+    ASSERT_EQ(status, ERROR_SUCCESS);
+    bool scheduled = false;
+    for (const wchar_t* entry = pending.data(); *entry; entry += wcslen(entry) + 1) {
+        if (EndsWith(entry, aside))
+            scheduled = true;
+    }
+    EXPECT_TRUE(scheduled);
+}
+
+// A source written to while it is read fails, whether the change falls into
+// a file of one chunk or into the second chunk of a larger one; the file's
+// counted bytes are taken back and nothing of it is left.
+TEST(CopyEngine, ASourceChangedWhileItIsReadIsNeverCopied) {
+    for (uint64_t size : {uint64_t(300000), uint64_t(12000000)}) {
+        SCOPED_TRACE(size);
+        TempTree tree;
+        const std::wstring src = tree.Path(L"src"), dst = tree.Path(L"dst");
+        MakeDirs(src);
+        MakeDirs(dst);
+        WritePatternFile(src + L"\\inbox", size, 1, kBaseTime);
+        WritePatternFile(src + L"\\calm", 7000, 2, kBaseTime);
+        CCopyEngine engine;
+        RecordingObserver observer;
+        bool rewritten = false;
+        observer.failWith = [&](const CopyIoRequest& r) -> uint32_t {
+            bool lastPiece = size < 8u * 1024 * 1024 || r.offset > 0;
+            if (r.step == CopyIoStep::Read && EndsWith(r.path, L"\\inbox") && lastPiece && !rewritten) {
+                rewritten = true;
+                // Another program rewrites the mailbox in place: same size,
+                // new contents, a new write time.
+                RewriteInPlace(src + L"\\inbox", size, kBaseTime + kHour);
+            }
+            return 0;
+        };
+        engine.SetIoObserver(&observer);
+        CopyProgress progress = RunToEnd(engine, src, dst);
+        EXPECT_TRUE(rewritten);
+        EXPECT_NE(progress.runEnded, 0u);
+        EXPECT_GE(progress.errors, 1u);
+        EXPECT_EQ(progress.filesCopied, 1u);
+        EXPECT_EQ(progress.bytesDone, 7000u);
+        EXPECT_EQ(ListTree(dst), std::vector<std::wstring>{L"calm"});
+    }
+}
+
+// A destination file that is a hard link to its source is the source: it is
+// neither cut nor written, and its attributes stay as they are.
+TEST(CopyEngine, NeverWritesOverADestinationThatIsTheSourceItself) {
+    TempTree tree;
+    const std::wstring src = tree.Path(L"src"), dst = tree.Path(L"dst");
+    MakeDirs(src);
+    MakeDirs(dst);
+    WritePatternFile(src + L"\\mbox", 9000001, 1, kBaseTime);
+    WritePatternFile(src + L"\\locked.msf", 3000, 2, kBaseTime, FILE_ATTRIBUTE_READONLY);
+    if (!CreateHardLinkW(Long(dst + L"\\mbox").c_str(), Long(src + L"\\mbox").c_str(), nullptr) ||
+        !CreateHardLinkW(Long(dst + L"\\locked.msf").c_str(), Long(src + L"\\locked.msf").c_str(), nullptr)) {
+        GTEST_SKIP() << "hard links cannot be made here";
+    }
+    const TreeFacts before = Snapshot(src);
+    const std::vector<unsigned char> mbox = ReadAll(src + L"\\mbox");
+    CCopyEngine engine;
+    for (int run = 0; run < 2; ++run) { // a second run over the first must not succeed either
+        CopyProgress progress = RunToEnd(engine, src, dst);
+        EXPECT_NE(progress.runEnded, 0u);
+        EXPECT_EQ(progress.errors, 2u);
+        EXPECT_EQ(progress.filesCopied, 0u);
+        EXPECT_EQ(progress.bytesDone, 0u);
+        EXPECT_TRUE(ReadAll(src + L"\\mbox") == mbox);
+        EXPECT_EQ(Facts(src + L"\\mbox").writeTime, before.at(L"mbox").writeTime);
+        EXPECT_EQ(Facts(src + L"\\locked.msf").attributes & FILE_ATTRIBUTE_READONLY, DWORD(FILE_ATTRIBUTE_READONLY));
+        EXPECT_EQ(Facts(src + L"\\locked.msf").size, 3000u);
+    }
 }

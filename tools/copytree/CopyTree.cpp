@@ -4,12 +4,47 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 #include "CopyEngine.h"
 
 namespace {
+
+// COPYTREE_INJECT=SEED,PERMILLE fails about that many of every thousand of
+// the engine's requests (reads, writes and the other steps of a file), for
+// stress runs. Removing a failed file is never failed.
+class InjectingObserver : public ICopyIoObserver {
+public:
+    InjectingObserver(uint32_t seed, uint32_t permille) : seed_(seed), permille_(permille) {}
+
+    uint32_t OnIoRequest(const CopyIoRequest& request) override {
+        if (request.step == CopyIoStep::DiscardPartial)
+            return 0;
+        uint32_t x = seed_ ^ (count_.fetch_add(1) * 2654435761u);
+        x ^= x >> 16;
+        x *= 0x7feb352du;
+        x ^= x >> 15;
+        if (x % 1000 >= permille_)
+            return 0;
+        return request.step == CopyIoStep::Read ? ERROR_CRC : ERROR_WRITE_FAULT;
+    }
+
+private:
+    uint32_t seed_;
+    uint32_t permille_;
+    std::atomic<uint32_t> count_{0};
+};
+
+std::unique_ptr<InjectingObserver> InjectorFromEnvironment() {
+    const char* setting = getenv("COPYTREE_INJECT");
+    unsigned long seed = 0, permille = 0;
+    if (!setting || sscanf(setting, "%lu,%lu", &seed, &permille) != 2 || permille == 0)
+        return nullptr;
+    return std::unique_ptr<InjectingObserver>(new InjectingObserver(uint32_t(seed), uint32_t(permille)));
+}
 
 struct LocalFreer {
     void operator()(wchar_t** p) const { LocalFree(p); }
@@ -31,6 +66,8 @@ int main() {
         return 2;
     }
     CCopyEngine engine;
+    std::unique_ptr<InjectingObserver> injector = InjectorFromEnvironment();
+    engine.SetIoObserver(injector.get());
     LARGE_INTEGER frequency, started, now;
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&started);
