@@ -10,10 +10,18 @@
 
 namespace {
 
-// The stand-in mail client is built into bin/ beside the test folder.
-std::wstring StandInClient() {
+// The stand-in mail client is built into bin/ beside the test folder, its
+// 64-bit build into bin/x64/.
+enum class Architecture { X86, X64 };
+
+std::wstring StandInClient(Architecture architecture = Architecture::X86) {
     std::wstring own = ProgramDirectoryPath(L"");
-    return own + L"..\\bin\\ostramail.exe";
+    return own + (architecture == Architecture::X64 ? L"..\\bin\\x64\\ostramail.exe" : L"..\\bin\\ostramail.exe");
+}
+
+bool RunsUnderWow64() {
+    BOOL wow64 = FALSE;
+    return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
 }
 
 Ostra::UniqueHandle Start(const std::wstring& image) {
@@ -46,7 +54,7 @@ bool WaitForLaunchRecord(const std::wstring& folder, std::string* record) {
     return false;
 }
 
-class ClientFolders : public ::testing::Test {
+class ClientFolders : public ::testing::TestWithParam<Architecture> {
 protected:
     TestFolder root{L"clients"};
     std::wstring here = root / L"program";
@@ -54,13 +62,23 @@ protected:
     std::wstring client = here + L"\\ostramail.exe";
     std::wstring otherClient = elsewhere + L"\\ostramail.exe";
 
+    // A 64-bit client runs only on 64-bit Windows, where this 32-bit test runs
+    // under WOW64 and cannot read the client's module list.
     void SetUp() override {
+        if (GetParam() == Architecture::X64 && !RunsUnderWow64())
+            GTEST_SKIP() << "a 64-bit client needs 64-bit Windows";
+        const std::wstring standIn = StandInClient(GetParam());
         CreateDirectoryW(here.c_str(), nullptr);
         CreateDirectoryW(elsewhere.c_str(), nullptr);
-        ASSERT_TRUE(CopyFileW(StandInClient().c_str(), client.c_str(), FALSE)) << "stand-in client missing";
-        ASSERT_TRUE(CopyFileW(StandInClient().c_str(), otherClient.c_str(), FALSE));
+        ASSERT_TRUE(CopyFileW(standIn.c_str(), client.c_str(), FALSE)) << "stand-in client missing";
+        ASSERT_TRUE(CopyFileW(standIn.c_str(), otherClient.c_str(), FALSE));
     }
 };
+
+INSTANTIATE_TEST_SUITE_P(Architectures, ClientFolders, ::testing::Values(Architecture::X86, Architecture::X64),
+                         [](const ::testing::TestParamInfo<Architecture>& info) {
+                             return info.param == Architecture::X64 ? "Client64" : "Client32";
+                         });
 
 } // namespace
 
@@ -77,7 +95,7 @@ TEST(ListProcessIds, IncludesThisProcess) {
     EXPECT_NE(std::find(ids.begin(), ids.end(), GetCurrentProcessId()), ids.end());
 }
 
-TEST_F(ClientFolders, NotRunningIsStoppedWithoutATerminate) {
+TEST_P(ClientFolders, NotRunningIsStoppedWithoutATerminate) {
     EXPECT_FALSE(IsClientRunning(client));
     EXPECT_FALSE(TerminateClient(client));
     DWORD before = GetTickCount();
@@ -85,7 +103,7 @@ TEST_F(ClientFolders, NotRunningIsStoppedWithoutATerminate) {
     EXPECT_LT(GetTickCount() - before, 2000u);
 }
 
-TEST_F(ClientFolders, OnlyTheClientOfTheGivenPathIsFoundAndStopped) {
+TEST_P(ClientFolders, OnlyTheClientOfTheGivenPathIsFoundAndStopped) {
     auto other = Start(otherClient);
     ASSERT_TRUE(other);
     auto mine = Start(client);
@@ -110,7 +128,7 @@ TEST_F(ClientFolders, OnlyTheClientOfTheGivenPathIsFoundAndStopped) {
     WaitForSingleObject(other.get(), 5000);
 }
 
-TEST_F(ClientFolders, EveryInstanceIsStoppedAndHasEndedOnReturn) {
+TEST_P(ClientFolders, EveryInstanceIsStoppedAndHasEndedOnReturn) {
     auto first = Start(client);
     auto second = Start(client);
     ASSERT_TRUE(first && second);
@@ -121,7 +139,7 @@ TEST_F(ClientFolders, EveryInstanceIsStoppedAndHasEndedOnReturn) {
     EXPECT_FALSE(IsClientRunning(client));
 }
 
-TEST_F(ClientFolders, LaunchStartsTheClientWithItsCommandLine) {
+TEST_P(ClientFolders, LaunchStartsTheClientWithItsCommandLine) {
     EXPECT_EQ(LaunchClient(client), 0);
     std::string record;
     ASSERT_TRUE(WaitForLaunchRecord(here, &record));
