@@ -3,7 +3,6 @@
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/../../tools/wine-env"
 ostra_prepare_prefix
-export LC_ALL=C.UTF-8
 
 failures=0
 declare -A result
