@@ -34,15 +34,13 @@ bool HasIntegrityLevels() {
 // the process was started with, but a 32-bit program cannot read the module
 // list of a 64-bit process; the image path the system keeps for the process
 // answers for both architectures and needs only limited-query access.
-std::wstring ExecutablePath(HANDLE process, bool canReadModules) {
-    wchar_t name[kPathBufferChars] = {};
-    HMODULE module = nullptr;
-    DWORD needed = 0;
-    if (canReadModules && EnumProcessModules(process, &module, sizeof(module), &needed)) {
-        DWORD length = GetModuleFileNameExW(process, module, name, static_cast<DWORD>(kPathBufferChars));
-        if (length != 0 && length < kPathBufferChars)
-            return std::wstring(name, length);
+std::wstring ExecutablePath(HANDLE process, bool canReadModules, ModulePathReader readModules) {
+    if (canReadModules) {
+        std::wstring path = readModules(process);
+        if (!path.empty())
+            return path;
     }
+    wchar_t name[kPathBufferChars] = {};
     DWORD length = static_cast<DWORD>(kPathBufferChars);
     if (!QueryFullProcessImageNameW(process, 0, name, &length) || length >= kPathBufferChars)
         return std::wstring();
@@ -53,7 +51,8 @@ std::wstring ExecutablePath(HANDLE process, bool canReadModules) {
 // access to read their path plus extraAccess, and hands each to visit until it
 // answers true. True when one did. A process that allows not even a limited
 // query (a protected one) is passed over.
-template <typename Visit> bool ForEachClient(const std::wstring& imagePath, DWORD extraAccess, Visit visit) {
+template <typename Visit>
+bool ForEachClient(const std::wstring& imagePath, DWORD extraAccess, ModulePathReader readModules, Visit visit) {
     const DWORD ownId = GetCurrentProcessId();
     for (DWORD id : ListProcessIds()) {
         if (id == ownId)
@@ -66,7 +65,7 @@ template <typename Visit> bool ForEachClient(const std::wstring& imagePath, DWOR
         }
         if (!process)
             continue;
-        std::wstring image = ExecutablePath(process.get(), canReadModules);
+        std::wstring image = ExecutablePath(process.get(), canReadModules, readModules);
         if (image.empty() || !SamePath(imagePath.c_str(), image.c_str()))
             continue;
         if (visit(process.get()))
@@ -177,17 +176,29 @@ std::vector<DWORD> ListProcessIds() {
     }
 }
 
-bool IsClientRunning(const std::wstring& imagePath) {
-    return ForEachClient(imagePath, 0, [](HANDLE) { return true; });
+std::wstring ModuleListPath(HANDLE process) {
+    HMODULE module = nullptr;
+    DWORD needed = 0;
+    if (!EnumProcessModules(process, &module, sizeof(module), &needed))
+        return std::wstring();
+    wchar_t name[kPathBufferChars] = {};
+    DWORD length = GetModuleFileNameExW(process, module, name, static_cast<DWORD>(kPathBufferChars));
+    if (length == 0 || length >= kPathBufferChars)
+        return std::wstring();
+    return std::wstring(name, length);
 }
 
-bool TerminateClient(const std::wstring& imagePath) {
+bool IsClientRunning(const std::wstring& imagePath, ModulePathReader readModules) {
+    return ForEachClient(imagePath, 0, readModules, [](HANDLE) { return true; });
+}
+
+bool TerminateClient(const std::wstring& imagePath, ModulePathReader readModules) {
     // Every instance goes, and each is waited for: a terminated process keeps
     // its files open (and locked) until it has fully ended, and the copy that
     // follows must not meet them.
     bool found = false;
     bool allEnded = true;
-    ForEachClient(imagePath, kTerminateAccess, [&](HANDLE process) {
+    ForEachClient(imagePath, kTerminateAccess, readModules, [&](HANDLE process) {
         found = true;
         if (!TerminateProcess(process, 0) || WaitForSingleObject(process, kExitWaitMs) != WAIT_OBJECT_0)
             allEnded = false;
@@ -196,18 +207,18 @@ bool TerminateClient(const std::wstring& imagePath) {
     return found && allEnded;
 }
 
-bool EnsureClientStopped(const std::wstring& imagePath, DWORD retryDelayMs) {
-    if (!IsClientRunning(imagePath))
+bool EnsureClientStopped(const std::wstring& imagePath, DWORD retryDelayMs, ModulePathReader readModules) {
+    if (!IsClientRunning(imagePath, readModules))
         return true;
     for (int attempt = 0; attempt < 4; ++attempt) {
-        if (TerminateClient(imagePath))
+        if (TerminateClient(imagePath, readModules))
             return true;
-        if (!IsClientRunning(imagePath))
+        if (!IsClientRunning(imagePath, readModules))
             return true;
         Sleep(retryDelayMs);
     }
     // A client that ended during the last wait is stopped all the same.
-    return !IsClientRunning(imagePath);
+    return !IsClientRunning(imagePath, readModules);
 }
 
 namespace {

@@ -10,13 +10,18 @@
 
 namespace {
 
-// The stand-in mail client is built into bin/ beside the test folder, its
-// 64-bit build into bin/x64/.
-enum class Architecture { X86, X64 };
+// The stand-in mail client is built into bin/ beside the test folder, a 64-bit
+// build of it into bin/x64/.
+enum class Architecture { Own, X64 };
 
-std::wstring StandInClient(Architecture architecture = Architecture::X86) {
+std::wstring StandInClient(Architecture architecture = Architecture::Own) {
     std::wstring own = ProgramDirectoryPath(L"");
     return own + (architecture == Architecture::X64 ? L"..\\bin\\x64\\ostramail.exe" : L"..\\bin\\ostramail.exe");
+}
+
+// What a 32-bit program meets with a 64-bit process: its module list cannot be read.
+std::wstring UnreadableModuleList(HANDLE) {
+    return std::wstring();
 }
 
 bool RunsUnderWow64() {
@@ -24,15 +29,34 @@ bool RunsUnderWow64() {
     return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
 }
 
-Ostra::UniqueHandle Start(const std::wstring& image) {
+// A started stand-in client; ended when the test is done with it, whatever
+// the test's outcome, so no client outlives a failed test.
+class StartedClient {
+public:
+    explicit StartedClient(HANDLE process) : process_(process) {}
+    ~StartedClient() {
+        if (process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) {
+            TerminateProcess(process_.get(), 0);
+            WaitForSingleObject(process_.get(), 5000);
+        }
+    }
+    StartedClient(StartedClient&&) = default;
+    HANDLE get() const { return process_.get(); }
+    explicit operator bool() const { return process_.valid(); }
+
+private:
+    Ostra::UniqueHandle process_;
+};
+
+StartedClient Start(const std::wstring& image) {
     wchar_t commandLine[] = L"ostramail.exe";
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info = {};
     if (!CreateProcessW(image.c_str(), commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
-        return Ostra::UniqueHandle();
+        return StartedClient(nullptr);
     CloseHandle(info.hThread);
-    return Ostra::UniqueHandle(info.hProcess);
+    return StartedClient(info.hProcess);
 }
 
 bool WaitForLaunchRecord(const std::wstring& folder, std::string* record) {
@@ -62,11 +86,11 @@ protected:
     std::wstring client = here + L"\\ostramail.exe";
     std::wstring otherClient = elsewhere + L"\\ostramail.exe";
 
-    // A 64-bit client runs only on 64-bit Windows, where this 32-bit test runs
-    // under WOW64 and cannot read the client's module list.
+    // The 64-bit client is the other architecture only for a 32-bit test on
+    // 64-bit Windows (under WOW64); elsewhere the first case covers it.
     void SetUp() override {
         if (GetParam() == Architecture::X64 && !RunsUnderWow64())
-            GTEST_SKIP() << "a 64-bit client needs 64-bit Windows";
+            GTEST_SKIP() << "no WOW64 here: a 64-bit client is not of the other architecture";
         const std::wstring standIn = StandInClient(GetParam());
         CreateDirectoryW(here.c_str(), nullptr);
         CreateDirectoryW(elsewhere.c_str(), nullptr);
@@ -75,9 +99,9 @@ protected:
     }
 };
 
-INSTANTIATE_TEST_SUITE_P(Architectures, ClientFolders, ::testing::Values(Architecture::X86, Architecture::X64),
+INSTANTIATE_TEST_SUITE_P(Architectures, ClientFolders, ::testing::Values(Architecture::Own, Architecture::X64),
                          [](const ::testing::TestParamInfo<Architecture>& info) {
-                             return info.param == Architecture::X64 ? "Client64" : "Client32";
+                             return info.param == Architecture::X64 ? "Client64UnderWow64" : "OwnArchitecture";
                          });
 
 } // namespace
@@ -124,6 +148,22 @@ TEST_P(ClientFolders, OnlyTheClientOfTheGivenPathIsFoundAndStopped) {
     // The client from the other folder was left running.
     EXPECT_EQ(WaitForSingleObject(other.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
     EXPECT_TRUE(IsClientRunning(otherClient));
+    TerminateProcess(other.get(), 0);
+    WaitForSingleObject(other.get(), 5000);
+}
+
+TEST_P(ClientFolders, UnreadableModuleListFallsBackToTheImagePath) {
+    auto other = Start(otherClient);
+    auto mine = Start(client);
+    ASSERT_TRUE(other && mine);
+    Sleep(300);
+
+    EXPECT_TRUE(IsClientRunning(root.path() + L"\\PROGRAM\\\\OstraMail.exe", UnreadableModuleList));
+    EXPECT_FALSE(IsClientRunning(root.path() + L"\\program\\other.exe", UnreadableModuleList));
+    EXPECT_TRUE(EnsureClientStopped(client, 10, UnreadableModuleList));
+    EXPECT_EQ(WaitForSingleObject(mine.get(), 0), WAIT_OBJECT_0) << "ended before the answer";
+    EXPECT_FALSE(IsClientRunning(client, UnreadableModuleList));
+    EXPECT_EQ(WaitForSingleObject(other.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "other folder left alone";
     TerminateProcess(other.get(), 0);
     WaitForSingleObject(other.get(), 5000);
 }
