@@ -49,7 +49,11 @@ program_win='C:\Program Files\Ostra Mail'
 # Chinese folder name, which profiles.ini holds in that code page.
 client32="$build/bin/ostramail.exe"
 client=$client32
-[ "$WINEARCH" = win64 ] && client="$build/bin/x64/ostramail.exe"
+if ostra_runs_under_wow64 "$build/bin/Movara.exe"; then
+  client="$build/bin/x64/ostramail.exe"
+elif [ "$WINEARCH" = win64 ]; then
+  echo "no WOW64 in this run: Movara is a 64-bit build, so the client is of its own architecture"
+fi
 dest_parts=(MailData)
 ini_encoding=latin-1
 case "$LANG" in zh_*) dest_parts=(MailData 邮件数据) ini_encoding=gbk ;; esac
@@ -189,14 +193,14 @@ check "an incomplete copy leaves profiles.ini untouched" cmp -s "$ini" "$artifac
 check "the client from another folder was left running" kill -0 "$locker_pid"
 kill "$locker_pid" 2>/dev/null
 wait "$locker_pid" 2>/dev/null
-# The client was started again meanwhile, this time a 32-bit one: the retry
-# stops it too.
+# The client was started again meanwhile, this time of Movara's own
+# architecture (32-bit where the first one was 64-bit): the retry stops it too.
 cp --remove-destination "$client32" "$program/ostramail.exe"
 (cd "$program" && exec wine "$program_win\\ostramail.exe") >/dev/null 2>&1 &
 client_pid=$!
 sleep 1
 movara_click "$win" $MOVARA_OK_BTN
-check "the mail client started again (32-bit) is terminated" test "$(exit_code_of "$client_pid" 25)" = 0
+check "the mail client started again is terminated" test "$(exit_code_of "$client_pid" 25)" = 0
 
 for ((i = 0; i < 240; i++)); do
   grep -q '^IsRelative=0' "$ini" && break
