@@ -4,7 +4,11 @@
 ; setup.exe /S /OUT=<results> /WORK=<scratch folder> /HELPER=<sleeper.exe> /LINKCASE=<folder holding a link>
 ;           [/HELPER64=<64-bit sleeper.exe>]
 Unicode true
-!addplugindir /x86-unicode "${PLUGIN_DIR}"
+!ifndef NSIS_TARGET
+  !define NSIS_TARGET x86-unicode
+!endif
+Target ${NSIS_TARGET}
+!addplugindir /${NSIS_TARGET} "${PLUGIN_DIR}"
 !include FileFunc.nsh
 !include LogicLib.nsh
 
