@@ -13,7 +13,7 @@ source "$here/../../tools/wine-env"
 source "$here/gui-lib.sh"
 ostra_prepare_prefix
 
-artifacts="$build/movara-gui-artifacts"
+artifacts="$build/movara-gui-artifacts${OSTRA_TEST_VARIANT:-}"
 rm -rf "$artifacts"
 mkdir -p "$artifacts"
 failures=0

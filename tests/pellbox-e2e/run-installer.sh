@@ -5,7 +5,7 @@ set -euo pipefail
 build=$(cd "$1" && pwd)
 source "$(dirname "$0")/e2e-common.sh"
 
-work=$build/pellbox-e2e/installer
+work=$build/pellbox-e2e/installer${OSTRA_TEST_VARIANT:-}
 rm -rf "$work"
 mkdir -p "$work/run" "$work/outside" "$work/linkcase"
 echo precious > "$work/outside/precious.txt"
