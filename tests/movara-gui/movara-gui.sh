@@ -196,9 +196,15 @@ wait "$locker_pid" 2>/dev/null
 # The client was started again meanwhile, this time of Movara's own
 # architecture (32-bit where the first one was 64-bit): the retry stops it too.
 cp --remove-destination "$client32" "$program/ostramail.exe"
+launches=$(wc -l <"$program/ostramail-launches.txt")
 (cd "$program" && exec wine "$program_win\\ostramail.exe") >/dev/null 2>&1 &
 client_pid=$!
-sleep 1
+# It runs once it has written its launch record.
+for ((i = 0; i < 100; i++)); do
+  [ "$(wc -l <"$program/ostramail-launches.txt")" -gt "$launches" ] && break
+  sleep 0.1
+done
+sleep 0.5
 movara_click "$win" $MOVARA_OK_BTN
 check "the mail client started again is terminated" test "$(exit_code_of "$client_pid" 25)" = 0
 
