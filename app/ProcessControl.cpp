@@ -16,6 +16,12 @@ const wchar_t kClientCommandLine[] = L"-purgecaches -upgradestartup";
 namespace {
 
 constexpr DWORD kQueryAndReadAccess = PROCESS_QUERY_INFORMATION | PROCESS_VM_READ; // 0x410
+// Enough to read the image path of any process that is not protected, whatever
+// its architecture.
+constexpr DWORD kLimitedQueryAccess = PROCESS_QUERY_LIMITED_INFORMATION;
+// What ending a client and waiting for it takes, and no more: a client that
+// refuses full access may still allow these.
+constexpr DWORD kTerminateAccess = PROCESS_TERMINATE | SYNCHRONIZE;
 constexpr DWORD kFullProcessAccess = 0x1FFFFF;
 constexpr DWORD kAllTokenAccess = 0xF01FF;
 // How long a terminated client may take to end before it counts as still running.
@@ -26,28 +32,42 @@ bool HasIntegrityLevels() {
     return kernel != nullptr && GetProcAddress(kernel, "GetProductInfo") != nullptr;
 }
 
-// The executable path of a process opened with at least 0x410, or empty.
-std::wstring ExecutablePath(HANDLE process) {
-    HMODULE module = nullptr;
-    DWORD needed = 0;
-    if (!EnumProcessModules(process, &module, sizeof(module), &needed))
-        return std::wstring();
+// The executable path of a process, or empty. The module list gives the path
+// the process was started with, but a 32-bit program cannot read the module
+// list of a 64-bit process; the image path the system keeps for the process
+// answers for both architectures and needs only limited-query access.
+std::wstring ExecutablePath(HANDLE process, bool canReadModules, ModulePathReader readModules) {
+    if (canReadModules) {
+        std::wstring path = readModules(process);
+        if (!path.empty())
+            return path;
+    }
     wchar_t name[kPathBufferChars] = {};
-    DWORD length = GetModuleFileNameExW(process, module, name, static_cast<DWORD>(kPathBufferChars));
+    DWORD length = static_cast<DWORD>(kPathBufferChars);
+    if (!QueryFullProcessImageNameW(process, 0, name, &length) || length >= kPathBufferChars)
+        return std::wstring();
     return std::wstring(name, length);
 }
 
-// Opens, one by one, the other processes running from imagePath with the given
-// access and hands each to visit until it answers true. True when one did.
-template <typename Visit> bool ForEachClient(const std::wstring& imagePath, DWORD access, Visit visit) {
+// Opens, one by one, the other processes running from imagePath with enough
+// access to read their path plus extraAccess, and hands each to visit until it
+// answers true. True when one did. A process that allows not even a limited
+// query (a protected one) is passed over.
+template <typename Visit>
+bool ForEachClient(const std::wstring& imagePath, DWORD extraAccess, ModulePathReader readModules, Visit visit) {
     const DWORD ownId = GetCurrentProcessId();
     for (DWORD id : ListProcessIds()) {
         if (id == ownId)
             continue;
-        UniqueHandle process(OpenProcess(access, FALSE, id));
+        bool canReadModules = true;
+        UniqueHandle process(OpenProcess(kQueryAndReadAccess | extraAccess, FALSE, id));
+        if (!process) {
+            canReadModules = false;
+            process.reset(OpenProcess(kLimitedQueryAccess | extraAccess, FALSE, id));
+        }
         if (!process)
             continue;
-        std::wstring image = ExecutablePath(process.get());
+        std::wstring image = ExecutablePath(process.get(), canReadModules, readModules);
         if (image.empty() || !SamePath(imagePath.c_str(), image.c_str()))
             continue;
         if (visit(process.get()))
@@ -158,17 +178,29 @@ std::vector<DWORD> ListProcessIds() {
     }
 }
 
-bool IsClientRunning(const std::wstring& imagePath) {
-    return ForEachClient(imagePath, kQueryAndReadAccess, [](HANDLE) { return true; });
+std::wstring ModuleListPath(HANDLE process) {
+    HMODULE module = nullptr;
+    DWORD needed = 0;
+    if (!EnumProcessModules(process, &module, sizeof(module), &needed))
+        return std::wstring();
+    wchar_t name[kPathBufferChars] = {};
+    DWORD length = GetModuleFileNameExW(process, module, name, static_cast<DWORD>(kPathBufferChars));
+    if (length == 0 || length >= kPathBufferChars)
+        return std::wstring();
+    return std::wstring(name, length);
 }
 
-bool TerminateClient(const std::wstring& imagePath) {
+bool IsClientRunning(const std::wstring& imagePath, ModulePathReader readModules) {
+    return ForEachClient(imagePath, 0, readModules, [](HANDLE) { return true; });
+}
+
+bool TerminateClient(const std::wstring& imagePath, ModulePathReader readModules) {
     // Every instance goes, and each is waited for: a terminated process keeps
     // its files open (and locked) until it has fully ended, and the copy that
     // follows must not meet them.
     bool found = false;
     bool allEnded = true;
-    ForEachClient(imagePath, kFullProcessAccess, [&](HANDLE process) {
+    ForEachClient(imagePath, kTerminateAccess, readModules, [&](HANDLE process) {
         found = true;
         if (!TerminateProcess(process, 0) || WaitForSingleObject(process, kExitWaitMs) != WAIT_OBJECT_0)
             allEnded = false;
@@ -177,18 +209,18 @@ bool TerminateClient(const std::wstring& imagePath) {
     return found && allEnded;
 }
 
-bool EnsureClientStopped(const std::wstring& imagePath, DWORD retryDelayMs) {
-    if (!IsClientRunning(imagePath))
+bool EnsureClientStopped(const std::wstring& imagePath, DWORD retryDelayMs, ModulePathReader readModules) {
+    if (!IsClientRunning(imagePath, readModules))
         return true;
     for (int attempt = 0; attempt < 4; ++attempt) {
-        if (TerminateClient(imagePath))
+        if (TerminateClient(imagePath, readModules))
             return true;
-        if (!IsClientRunning(imagePath))
+        if (!IsClientRunning(imagePath, readModules))
             return true;
         Sleep(retryDelayMs);
     }
     // A client that ended during the last wait is stopped all the same.
-    return !IsClientRunning(imagePath);
+    return !IsClientRunning(imagePath, readModules);
 }
 
 namespace {

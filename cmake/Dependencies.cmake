@@ -43,3 +43,33 @@ function(add_wine_gtest name)
   add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
   set_tests_properties(${name} PROPERTIES TIMEOUT 600)
 endfunction()
+
+# 64-bit builds of small test programs (the stand-in mail client, a sleeper), so
+# that the tests on 64-bit Windows meet processes of the other architecture.
+# The project's toolchain is 32-bit: these are compiled directly with the x86-64
+# cross compiler when it is installed, and skipped otherwise.
+find_program(OSTRA_X64_CXX x86_64-w64-mingw32-g++-posix)
+function(add_x64_test_program name)
+  cmake_parse_arguments(T "" "OUTPUT" "SOURCES;LIBS" ${ARGN})
+  if(NOT OSTRA_X64_CXX)
+    return()
+  endif()
+  set(sources)
+  foreach(source IN LISTS T_SOURCES)
+    list(APPEND sources ${CMAKE_CURRENT_SOURCE_DIR}/${source})
+  endforeach()
+  set(libs)
+  foreach(lib IN LISTS T_LIBS)
+    list(APPEND libs -l${lib})
+  endforeach()
+  get_filename_component(output_dir ${T_OUTPUT} DIRECTORY)
+  add_custom_command(
+    OUTPUT ${T_OUTPUT}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${output_dir}
+    COMMAND ${OSTRA_X64_CXX} -std=c++17 -O2 -municode -mwindows -static -finput-charset=UTF-8
+            -DUNICODE -D_UNICODE -DWIN32_LEAN_AND_MEAN -DNOMINMAX -D_WIN32_WINNT=0x0601
+            -I${PROJECT_SOURCE_DIR}/common ${sources} -o ${T_OUTPUT} ${libs}
+    DEPENDS ${sources}
+    COMMENT "Building the 64-bit ${name}")
+  add_custom_target(${name} ALL DEPENDS ${T_OUTPUT})
+endfunction()

@@ -2,9 +2,6 @@
 # and by tools/demo. Expects tools/wine-env to be sourced already.
 
 MOVARA_TITLE="Ostra Mail数据迁移"
-# Wine's own dialogs in English whatever the caller's locale: the folder browser
-# is walked by its item names.
-export LC_ALL=C.UTF-8
 
 # xdotool, without the noise it prints for windows that have no X focus.
 xdo() { xdotool "$@" 2>/dev/null; }
@@ -123,15 +120,22 @@ movara_text_width() { # <text>
 
 # Picks a folder in the shell's folder browser with the keyboard, as a person
 # would: one click on the tree's first item (without a window manager keys reach
-# the tree only after that), then type-ahead to My Computer, Right to open it,
-# Down to its first drive (C:), and Right plus type-ahead for each folder.
+# the tree only after that), then to My Computer, Right to open it, Down to its
+# first drive (C:), and Right plus type-ahead for each folder. The browser
+# speaks the prefix's language: in English My Computer is found by type-ahead,
+# otherwise by its place as the desktop's first item. A folder name that is not
+# plain ASCII cannot be typed ahead; it must be its parent's only folder, and
+# is reached as the first child.
 movara_browse_to() { # <dialog window id> <folder name on C:>...
   local dialog=$1
   shift
   # The tree's first item, "Desktop", sits at the top left of the tree.
   xdo mousemove --window "$dialog" 70 75 click 1
   sleep 0.5
-  xdo type --window "$dialog" --delay 150 "My"
+  case "${LANG:-}" in
+  zh_*) xdo key --window "$dialog" Down ;;
+  *) xdo type --window "$dialog" --delay 150 "My" ;;
+  esac
   sleep 0.4
   xdo key --window "$dialog" Right
   sleep 0.8
@@ -141,7 +145,11 @@ movara_browse_to() { # <dialog window id> <folder name on C:>...
   for part in "$@"; do
     xdo key --window "$dialog" Right
     sleep 0.8
-    xdo type --window "$dialog" --delay 150 "$part"
+    if LC_ALL=C grep -q '^[ -~]*$' <<<"$part"; then
+      xdo type --window "$dialog" --delay 150 "$part"
+    else
+      xdo key --window "$dialog" Down
+    fi
     sleep 0.5
   done
   xdo key --window "$dialog" Return

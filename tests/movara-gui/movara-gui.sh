@@ -6,12 +6,14 @@
 set -uo pipefail
 build=$(cd "$1" && pwd)
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-export OSTRA_WINEPREFIX="$build/wineprefix-movara"
+# A prefix of its own beside the one the environment names (the default one,
+# or the 64-bit Chinese one).
+export OSTRA_WINEPREFIX="${OSTRA_WINEPREFIX:-$build/wineprefix}-movara"
 source "$here/../../tools/wine-env"
 source "$here/gui-lib.sh"
 ostra_prepare_prefix
 
-artifacts="$build/movara-gui-artifacts"
+artifacts="$build/movara-gui-artifacts${OSTRA_TEST_VARIANT:-}"
 rm -rf "$artifacts"
 mkdir -p "$artifacts"
 failures=0
@@ -42,8 +44,25 @@ appdata=$(winepath -u "$appdata_win" 2>/dev/null)
 [ -n "$appdata" ] || { echo "no APPDATA in the prefix"; exit 1; }
 program="$WINEPREFIX/drive_c/Program Files/Ostra Mail"
 program_win='C:\Program Files\Ostra Mail'
+# On 64-bit Windows the mail client is a 64-bit program; a 32-bit one is
+# checked as well. On Chinese Windows (code page 936) the destination has a
+# Chinese folder name, which profiles.ini holds in that code page.
+client32="$build/bin/ostramail.exe"
+client=$client32
+if ostra_runs_under_wow64 "$build/bin/Movara.exe"; then
+  client="$build/bin/x64/ostramail.exe"
+elif [ "$WINEARCH" = win64 ]; then
+  echo "no WOW64 in this run: Movara is a 64-bit build, so the client is of its own architecture"
+fi
+dest_parts=(MailData)
+ini_encoding=latin-1
+case "$LANG" in zh_*) dest_parts=(MailData 邮件数据) ini_encoding=gbk ;; esac
+dest_win=$(IFS='\'; echo "C:\\${dest_parts[*]}")
+dest="$WINEPREFIX/drive_c/$(IFS=/; echo "${dest_parts[*]}")"
+echo "mail client $client, destination $dest_win"
 rm -rf "$appdata/harbec" "$WINEPREFIX/drive_c/MailData" "$program"
 movara_install_program "$build/bin" "$program"
+cp -f "$client" "$program/ostramail.exe"
 
 start_movara() { # sets movara_pid and win
   (cd "$program" && exec wine "$program_win\\Movara.exe") >/dev/null 2>&1 &
@@ -111,7 +130,7 @@ check "Alt+F4 ends the program with exit code 0" test "$(exit_code_of "$movara_p
 python3 "$here/make_profile.py" "$appdata" 24
 old_profile="$appdata/harbec/Tarn/Profiles/abcd1234.default"
 cp "$appdata/harbec/Tarn/profiles.ini" "$artifacts/profiles.ini.before"
-mkdir -p "$WINEPREFIX/drive_c/MailData"
+mkdir -p "$dest"
 rm -f "$program/ostramail-launches.txt"
 
 (cd "$program" && exec wine "$program_win\\ostramail.exe") >/dev/null 2>&1 &
@@ -147,11 +166,11 @@ if [ -z "$dialog" ]; then
 else
   sleep 1
   movara_screenshot "$dialog" "$artifacts/2-folder-browser.png"
-  movara_browse_to "$dialog" MailData
+  movara_browse_to "$dialog" "${dest_parts[@]}"
   movara_wait_browser_closed "$dialog" "$win" || fail "the folder browser closes"
 fi
-check_shown "new-directory field shows C:\\MailData\\Profiles" "$artifacts/2-folder-chosen.png" \
-  "$(movara_text_width 'C:\MailData\Profiles')" new_field
+check_shown "new-directory field shows $dest_win\\Profiles" "$artifacts/2-folder-chosen.png" \
+  "$(movara_text_width "$dest_win\\Profiles")" new_field
 
 movara_click "$win" $MOVARA_OK_BTN
 # The running text is followed by the copy's figures.
@@ -182,8 +201,25 @@ check "an incomplete copy leaves profiles.ini untouched" cmp -s "$ini" "$artifac
 check "the client from another folder was left running" kill -0 "$locker_pid"
 kill "$locker_pid" 2>/dev/null
 wait "$locker_pid" 2>/dev/null
-sleep 1
+# The client was started again meanwhile, this time of Movara's own
+# architecture (32-bit where the first one was 64-bit): the retry stops it too.
+cp --remove-destination "$client32" "$program/ostramail.exe"
+launches=$(wc -l <"$program/ostramail-launches.txt")
+(cd "$program" && exec wine "$program_win\\ostramail.exe") >/dev/null 2>&1 &
+client_pid=$!
+# It runs once it has written its launch record.
+for ((i = 0; i < 100; i++)); do
+  [ "$(wc -l <"$program/ostramail-launches.txt")" -gt "$launches" ] && break
+  sleep 0.1
+done
+sleep 0.5
 movara_click "$win" $MOVARA_OK_BTN
+for ((i = 0; i < 250; i++)); do
+  kill -0 "$client_pid" 2>/dev/null || break
+  sleep 0.1
+done
+ended() { ! kill -0 "$1" 2>/dev/null; }
+check "the mail client started again is terminated" ended "$client_pid"
 
 for ((i = 0; i < 240; i++)); do
   grep -q '^IsRelative=0' "$ini" && break
@@ -196,28 +232,30 @@ check "the progress bar reaches 100 (end pixel #$bar is green)" \
   python3 -c "import sys; c=int('$bar' or '0',16); r,g,b=c>>16,(c>>8)&255,c&255; sys.exit(0 if g>r+40 and g>b+40 else 1)"
 log_text "copyLog reports the completed migration" "$artifacts/4-finished.png" "迁移已完成，旧数据未删除，请自行确认后删除"
 
-check "every file arrives byte-identical" diff -r "$old_profile" "$WINEPREFIX/drive_c/MailData/Profiles"
+check "every file arrives byte-identical" diff -r "$old_profile" "$dest/Profiles"
 check "the old data stays in place" test -f "$old_profile/Mail/Local Folders/Inbox"
 cp "$ini" "$artifacts/profiles.ini.after"
-check "profiles.ini points Profile0 at the copy and keeps the rest" python3 - "$artifacts/profiles.ini.before" "$ini" <<'PY'
+check "profiles.ini points Profile0 at the copy and keeps the rest" python3 - "$artifacts/profiles.ini.before" "$ini" \
+  "$dest_win\\Profiles" "$ini_encoding" <<'PY'
 import configparser, sys
 def load(path):
     c = configparser.ConfigParser(interpolation=None, strict=False)
     c.optionxform = str
-    c.read(path, encoding="latin-1")
+    c.read(path, encoding=sys.argv[4])
     return {s: dict(c[s]) for s in c.sections()}
 before, after = load(sys.argv[1]), load(sys.argv[2])
 expected = {s: dict(v) for s, v in before.items()}
-expected["Profile0"].update(Path=r"C:\MailData\Profiles", IsRelative="0", Default="1")
+expected["Profile0"].update(Path=sys.argv[3], IsRelative="0", Default="1")
 if after != expected:
     print("expected", expected, "\ngot     ", after)
     sys.exit(1)
 PY
 
+launches=$(wc -l <"$program/ostramail-launches.txt")
 movara_click "$win" $MOVARA_RUN_BTN
 check "立即运行 ends the program with exit code 0" test "$(exit_code_of "$movara_pid" 15)" = 0
 for ((i = 0; i < 50; i++)); do
-  [ "$(wc -l <"$program/ostramail-launches.txt")" -ge 2 ] && break
+  [ "$(wc -l <"$program/ostramail-launches.txt")" -gt "$launches" ] && break
   sleep 0.1
 done
 check "the mail client is started with -purgecaches -upgradestartup" \

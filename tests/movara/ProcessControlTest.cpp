@@ -10,21 +10,53 @@
 
 namespace {
 
-// The stand-in mail client is built into bin/ beside the test folder.
-std::wstring StandInClient() {
+// The stand-in mail client is built into bin/ beside the test folder, a 64-bit
+// build of it into bin/x64/.
+enum class Architecture { Own, X64 };
+
+std::wstring StandInClient(Architecture architecture = Architecture::Own) {
     std::wstring own = ProgramDirectoryPath(L"");
-    return own + L"..\\bin\\ostramail.exe";
+    return own + (architecture == Architecture::X64 ? L"..\\bin\\x64\\ostramail.exe" : L"..\\bin\\ostramail.exe");
 }
 
-Ostra::UniqueHandle Start(const std::wstring& image) {
+// What a 32-bit program meets with a 64-bit process: its module list cannot be read.
+std::wstring UnreadableModuleList(HANDLE) {
+    return std::wstring();
+}
+
+bool RunsUnderWow64() {
+    BOOL wow64 = FALSE;
+    return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+}
+
+// A started stand-in client; ended when the test is done with it, whatever
+// the test's outcome, so no client outlives a failed test.
+class StartedClient {
+public:
+    explicit StartedClient(HANDLE process) : process_(process) {}
+    ~StartedClient() {
+        if (process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) {
+            TerminateProcess(process_.get(), 0);
+            WaitForSingleObject(process_.get(), 5000);
+        }
+    }
+    StartedClient(StartedClient&&) = default;
+    HANDLE get() const { return process_.get(); }
+    explicit operator bool() const { return process_.valid(); }
+
+private:
+    Ostra::UniqueHandle process_;
+};
+
+StartedClient Start(const std::wstring& image) {
     wchar_t commandLine[] = L"ostramail.exe";
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info = {};
     if (!CreateProcessW(image.c_str(), commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
-        return Ostra::UniqueHandle();
+        return StartedClient(nullptr);
     CloseHandle(info.hThread);
-    return Ostra::UniqueHandle(info.hProcess);
+    return StartedClient(info.hProcess);
 }
 
 bool WaitForLaunchRecord(const std::wstring& folder, std::string* record) {
@@ -46,7 +78,7 @@ bool WaitForLaunchRecord(const std::wstring& folder, std::string* record) {
     return false;
 }
 
-class ClientFolders : public ::testing::Test {
+class ClientFolders : public ::testing::TestWithParam<Architecture> {
 protected:
     TestFolder root{L"clients"};
     std::wstring here = root / L"program";
@@ -54,13 +86,23 @@ protected:
     std::wstring client = here + L"\\ostramail.exe";
     std::wstring otherClient = elsewhere + L"\\ostramail.exe";
 
+    // The 64-bit client is the other architecture only for a 32-bit test on
+    // 64-bit Windows (under WOW64); elsewhere the first case covers it.
     void SetUp() override {
+        if (GetParam() == Architecture::X64 && !RunsUnderWow64())
+            GTEST_SKIP() << "no WOW64 here: a 64-bit client is not of the other architecture";
+        const std::wstring standIn = StandInClient(GetParam());
         CreateDirectoryW(here.c_str(), nullptr);
         CreateDirectoryW(elsewhere.c_str(), nullptr);
-        ASSERT_TRUE(CopyFileW(StandInClient().c_str(), client.c_str(), FALSE)) << "stand-in client missing";
-        ASSERT_TRUE(CopyFileW(StandInClient().c_str(), otherClient.c_str(), FALSE));
+        ASSERT_TRUE(CopyFileW(standIn.c_str(), client.c_str(), FALSE)) << "stand-in client missing";
+        ASSERT_TRUE(CopyFileW(standIn.c_str(), otherClient.c_str(), FALSE));
     }
 };
+
+INSTANTIATE_TEST_SUITE_P(Architectures, ClientFolders, ::testing::Values(Architecture::Own, Architecture::X64),
+                         [](const ::testing::TestParamInfo<Architecture>& info) {
+                             return info.param == Architecture::X64 ? "Client64UnderWow64" : "OwnArchitecture";
+                         });
 
 } // namespace
 
@@ -77,7 +119,7 @@ TEST(ListProcessIds, IncludesThisProcess) {
     EXPECT_NE(std::find(ids.begin(), ids.end(), GetCurrentProcessId()), ids.end());
 }
 
-TEST_F(ClientFolders, NotRunningIsStoppedWithoutATerminate) {
+TEST_P(ClientFolders, NotRunningIsStoppedWithoutATerminate) {
     EXPECT_FALSE(IsClientRunning(client));
     EXPECT_FALSE(TerminateClient(client));
     DWORD before = GetTickCount();
@@ -85,7 +127,7 @@ TEST_F(ClientFolders, NotRunningIsStoppedWithoutATerminate) {
     EXPECT_LT(GetTickCount() - before, 2000u);
 }
 
-TEST_F(ClientFolders, OnlyTheClientOfTheGivenPathIsFoundAndStopped) {
+TEST_P(ClientFolders, OnlyTheClientOfTheGivenPathIsFoundAndStopped) {
     auto other = Start(otherClient);
     ASSERT_TRUE(other);
     auto mine = Start(client);
@@ -110,7 +152,23 @@ TEST_F(ClientFolders, OnlyTheClientOfTheGivenPathIsFoundAndStopped) {
     WaitForSingleObject(other.get(), 5000);
 }
 
-TEST_F(ClientFolders, EveryInstanceIsStoppedAndHasEndedOnReturn) {
+TEST_P(ClientFolders, UnreadableModuleListFallsBackToTheImagePath) {
+    auto other = Start(otherClient);
+    auto mine = Start(client);
+    ASSERT_TRUE(other && mine);
+    Sleep(300);
+
+    EXPECT_TRUE(IsClientRunning(root.path() + L"\\PROGRAM\\\\OstraMail.exe", UnreadableModuleList));
+    EXPECT_FALSE(IsClientRunning(root.path() + L"\\program\\other.exe", UnreadableModuleList));
+    EXPECT_TRUE(EnsureClientStopped(client, 10, UnreadableModuleList));
+    EXPECT_EQ(WaitForSingleObject(mine.get(), 0), WAIT_OBJECT_0) << "ended before the answer";
+    EXPECT_FALSE(IsClientRunning(client, UnreadableModuleList));
+    EXPECT_EQ(WaitForSingleObject(other.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "other folder left alone";
+    TerminateProcess(other.get(), 0);
+    WaitForSingleObject(other.get(), 5000);
+}
+
+TEST_P(ClientFolders, EveryInstanceIsStoppedAndHasEndedOnReturn) {
     auto first = Start(client);
     auto second = Start(client);
     ASSERT_TRUE(first && second);
@@ -121,7 +179,7 @@ TEST_F(ClientFolders, EveryInstanceIsStoppedAndHasEndedOnReturn) {
     EXPECT_FALSE(IsClientRunning(client));
 }
 
-TEST_F(ClientFolders, LaunchStartsTheClientWithItsCommandLine) {
+TEST_P(ClientFolders, LaunchStartsTheClientWithItsCommandLine) {
     EXPECT_EQ(LaunchClient(client), 0);
     std::string record;
     ASSERT_TRUE(WaitForLaunchRecord(here, &record));

@@ -2,6 +2,7 @@
 ; as "key=value" to the file named by /OUT=, in UTF-16LE.
 ; makensis -DPLUGIN_DIR=<folder with Pellbox.dll> -DOUT_FILE=<setup.exe> pellbox-e2e.nsi
 ; setup.exe /S /OUT=<results> /WORK=<scratch folder> /HELPER=<sleeper.exe> /LINKCASE=<folder holding a link>
+;           [/HELPER64=<64-bit sleeper.exe>]
 Unicode true
 !ifndef NSIS_TARGET
   !define NSIS_TARGET x86-unicode
@@ -120,6 +121,22 @@ Section
     FindClose $0
     !insertmacro WriteSmallFile "$Work\app\stop.flag"
     Sleep 500
+
+    ; On 64-bit Windows: a 64-bit program, whose module list this installer cannot read.
+    ClearErrors
+    ${GetOptions} $R0 "/HELPER64=" $R4
+    ${IfNot} ${Errors}
+        CreateDirectory "$Work\app64"
+        CopyFiles /SILENT "$R4" "$Work\app64\e2e_sleeper64.exe"
+        Exec '"$Work\app64\e2e_sleeper64.exe"'
+        Sleep 1500
+        !insertmacro CallExportWith "byname.helper64" NSISIsProcessRunningByFileName "e2e_sleeper64.exe"
+        !insertmacro CallExportWith "bypath.helper64" NSISIsProcessRunningByFilePath "$Work\App64\E2E_SLEEPER64.exe"
+        !insertmacro CallExportWith "bydir.helper64" NSISIsProcessRunningByDirectory "$Work\app64\"
+        !insertmacro WriteSmallFile "$Work\app64\stop.flag"
+        Sleep 500
+        !insertmacro CallExportWith "bypath.helper64.ended" NSISIsProcessRunningByFilePath "$Work\app64\e2e_sleeper64.exe"
+    ${EndIf}
 
     ; Parent process name, asked by a second copy of this installer.
     ExecWait '"$EXEPATH" /S /CHILD=$Work\parent.txt'

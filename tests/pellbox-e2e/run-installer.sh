@@ -6,7 +6,7 @@ build=$(cd "$1" && pwd)
 source "$(dirname "$0")/e2e-common.sh"
 ostra_prepare_prefix
 
-work=$build/pellbox-e2e/installer
+work=$build/pellbox-e2e/installer${OSTRA_TEST_VARIANT:-}
 rm -rf "$work"
 mkdir -p "$work/run" "$work/outside" "$work/linkcase"
 echo precious > "$work/outside/precious.txt"
@@ -17,10 +17,20 @@ ln -s "$work/outside" "$work/linkcase/link"
 setup="$work/pellbox-安装.exe"
 makensis -V2 -INPUTCHARSET UTF8 -DNSIS_TARGET="$OSTRA_NSIS_TARGET" -DPLUGIN_DIR="$build/bin" -DOUT_FILE="$setup" "$here/pellbox-e2e.nsi"
 
+# On 64-bit Windows the installer also meets a 64-bit program.
+wow64=0
+helper64=()
+if ostra_runs_under_wow64 "$build/bin/Pellbox.dll"; then
+    wow64=1
+    helper64=("/HELPER64=$(winepath -w "$build/tests/x64/pellbox_e2e_sleeper.exe")")
+elif [ "$WINEARCH" = win64 ]; then
+    echo "no WOW64 in this run: Pellbox is a 64-bit build; the WOW64 checks are skipped"
+fi
 out=$work/results.txt
 before=$(date +%s)
 wine "$setup" /S "/OUT=$(winepath -w "$out")" "/WORK=$(winepath -w "$work/run")" \
-    "/HELPER=$(winepath -w "$build/tests/pellbox_e2e_sleeper.exe")" "/LINKCASE=$(winepath -w "$work/linkcase")"
+    "/HELPER=$(winepath -w "$build/tests/pellbox_e2e_sleeper.exe")" "/LINKCASE=$(winepath -w "$work/linkcase")" \
+    "${helper64[@]}"
 after=$(date +%s)
 [ -f "$out" ] || { echo "the installer wrote no results"; exit 1; }
 load_results "$out"
@@ -31,7 +41,18 @@ for key in "${!result[@]}"; do
     [[ $key == *.below ]] && expect "$key" sentinel
 done
 
-expect wow64 0
+if [ "$wow64" = 1 ]; then
+    # Under WOW64 a path is matched in its device form (\Device\HarddiskVolumeN\...):
+    # bypath.helper goes that way, and so does the 64-bit program.
+    expect wow64 1
+    expect byname.helper64 1
+    expect bypath.helper64 1
+    expect bydir.helper64 1
+    expect bypath.helper64.ended 0
+else
+    expect wow64 0
+    check "no 64-bit program is started without WOW64" test -z "${result[bypath.helper64]-}"
+fi
 expect sn.later "$wine_disk_identity"
 expect_match sn "^($wine_disk_identity)?$"
 expect mac ""

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <psapi.h>
 
 namespace {
 
@@ -112,6 +113,22 @@ TEST(ProcessMatch, ParentNameNeedsBothEntries) {
     EXPECT_EQ(ParentProcessName(kSnapshot, 400), L"");  // parent gone
     EXPECT_EQ(ParentProcessName(kSnapshot, 4242), L""); // caller not listed
     EXPECT_EQ(FindProcessEntry(kSnapshot, 4242).id, kNoProcessId);
+}
+
+// Under WOW64 the file-path query compares the device form of the asked path
+// with the image file names the system reports: both must name a running
+// program the same way.
+TEST(ProcessQueries, DeviceFormOfAProgramPathIsItsImageFileName) {
+    wchar_t own[MAX_PATH] = {};
+    ASSERT_GT(GetModuleFileNameW(nullptr, own, MAX_PATH), 3u);
+    const wchar_t drive[3] = {own[0], L':', L'\0'};
+    wchar_t device[MAX_PATH] = {};
+    ASSERT_NE(QueryDosDeviceW(drive, device, MAX_PATH), 0u);
+    wchar_t image[MAX_PATH] = {};
+    DWORD length = GetProcessImageFileNameW(GetCurrentProcess(), image, MAX_PATH);
+    ASSERT_GT(length, 0u);
+    EXPECT_TRUE(EqualsIgnoringAsciiCase(DeviceFormPath(own, device), std::wstring(image, length)))
+        << "device form of the module path differs from the image file name";
 }
 
 TEST(ProcessQueries, DirectoryQueryFindsLockedProgramFiles) {

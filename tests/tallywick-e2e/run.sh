@@ -9,7 +9,7 @@ ostra_prepare_prefix
 
 dll="$build/bin/Tallywick.dll"
 [ -f "$dll" ] || { echo "missing $dll"; exit 1; }
-work="$build/tallywick-e2e"
+work="$build/tallywick-e2e${OSTRA_TEST_VARIANT:-}"
 rm -rf "$work"
 mkdir -p "$work"
 
