@@ -19,9 +19,9 @@ while (($#)); do
     esac
     shift 2
 done
-# Chinese Windows: survey answers pass through the ANSI code page 936.
-export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
 source "$here/sealed-prefix.sh"
+# Chinese Windows: survey answers pass through the ANSI code page 936.
+sealed_env=(LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8)
 
 failures=0
 check() { # description command...
@@ -53,19 +53,21 @@ makensis -V2 -WX -INPUTCHARSET UTF8 -X"Target $target" -X"!addincludedir $nsis/I
 echo "ok   OstraMailSetup.nsi compiles without warnings"
 sealed_own "$work"
 sealed_map_drive d "$d"
+sealed_batch=("$d/command.bat" 'D:\command.bat')
+sealed_cwd=$d
 
-run() { # expected-exit-code program arguments...
-    local expected=$1 status=0
-    shift
-    sealed_wine "$@" || status=$?
-    check "$(basename "${1//\\//}") exits with $expected (got $status)" test "$status" = "$expected"
+run() { # expected-exit-code what windows-command-line
+    local status=0
+    sealed_command_line "$3" || status=$?
+    check "$2 exits with $1 (got $status)" test "$status" = "$1"
 }
 
 # 1. The client runs from the installation folder: refused, nothing touched.
 sealed_wine 'D:\Ostra Mail\ostramail.exe' &
 client=$!
 sleep 3
-run 2 'D:\OstraMailSetup.exe' /S '/STATSDIR=D:\stats' '/D=D:\Ostra Mail'
+setup='D:\OstraMailSetup.exe /S /STATSDIR=D:\stats /D=D:\Ostra Mail'
+run 2 "the installer" "$setup"
 check "refused install keeps the old version" test -f "$old/mail.dat"
 check "refused install writes nothing" test ! -e "$inst/install.ini" -a ! -e "$d/stats/install-event.json"
 touch "$inst/stop.flag"
@@ -73,7 +75,7 @@ wait "$client" || true
 rm -f "$inst/stop.flag"
 
 # 2. Install: the old version's folder goes, its look-alike and other folders stay, one event is spooled.
-run 0 'D:\OstraMailSetup.exe' /S '/STATSDIR=D:\stats' '/D=D:\Ostra Mail'
+run 0 "the installer" "$setup"
 check "the old version's folder is deleted" test ! -e "$old"
 check "a folder named with \$\$ is not the one deleted" test -f "$decoy/keep.txt"
 check "folders outside the installation stay" test -f "$d/Other/keep.txt"
@@ -84,10 +86,10 @@ check "the install event is spooled" test -s "$d/stats/install-event.json"
 check "the install event document" python3 "$here/check-documents.py" event "$d/stats/install-event.json" "$uuid"
 
 # 3. Uninstall with survey answers: the survey is spooled, the folder goes.
-run 0 'D:\Ostra Mail\uninst.exe' /S '/STATSDIR=D:\stats' /REASONS=1,3 /QUESTION=太慢 /QQ=10001 /EMAIL=a@b.cn /TEL=138 \
-    '_?=D:\Ostra Mail'
-check "the uninstall survey is spooled" test -s "$d/stats/uninstall-survey.json"
-check "the uninstall survey document" python3 "$here/check-documents.py" uninstall "$d/stats/uninstall-survey.json" "$uuid"
+run 0 "the uninstaller" 'cd /d D:\Ostra Mail && uninst.exe /S /STATSDIR=D:\stats /REASONS=1,3 /QUESTION=too-slow /QQ=10001 /EMAIL=a@b.cn /TEL=138 _?=D:\Ostra Mail'
+# The survey is sent whole when it fits the installer's strings, else not at all.
+check "the uninstall survey" python3 "$here/check-documents.py" uninstall "$d/stats/uninstall-survey.json" "$uuid" \
+    "$d/stats/install-event.json"
 left=$(cd "$inst" 2>/dev/null && find . -mindepth 1 ! -name 'uninst.exe*' | sort | tr '\n' ' ')
 check "the installation folder is emptied except the running uninstaller [$left]" test -z "$left"
 check "folders outside the installation stay" test -f "$d/Other/keep.txt"

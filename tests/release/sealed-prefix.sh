@@ -15,6 +15,8 @@ export WINEARCH="${WINEARCH:-win32}"
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 
+# Extra environment for every Wine start (a locale, say).
+sealed_env=()
 sealed_as=()
 if [ "$(id -u)" = 0 ] && command -v setpriv >/dev/null; then
     sealed_as=(setpriv --reuid=65534 --regid=65534 --clear-groups)
@@ -33,7 +35,7 @@ sealed_prefix_prepare() {
         rm -rf "$WINEPREFIX" "$home"
         mkdir -p "$WINEPREFIX" "$home"
         sealed_own "$WINEPREFIX" "$home"
-        DISPLAY= "${sealed_as[@]}" wine wineboot -i >/dev/null 2>&1 || true
+        "${sealed_as[@]}" env DISPLAY= "${sealed_env[@]}" wine wineboot -i >/dev/null 2>&1 || true
         "${sealed_as[@]}" wineserver -w
         [ -d "$WINEPREFIX/drive_c/windows" ] || { echo "could not create the Wine prefix $WINEPREFIX"; return 1; }
         touch "$WINEPREFIX/.sealed"
@@ -70,9 +72,21 @@ sealed_map_drive() {
     ln -s "$folder" "$WINEPREFIX/dosdevices/$letter:"
 }
 
+# Wine starts in this folder (a mapped drive's folder; drive C: by default).
+sealed_cwd=""
 sealed_wine() {
     sealed_check || return 1
-    "${sealed_as[@]}" wine "$@"
+    (cd "${sealed_cwd:-$WINEPREFIX/drive_c}" && "${sealed_as[@]}" env "${sealed_env[@]}" wine "$@")
+}
+
+# Runs one Windows command line exactly as written (installers read "/D=" and
+# "_?=" only unquoted, and wine would quote an argument that holds a space)
+# through a batch file: sealed_batch names it, as a host path and as the same
+# file seen from Windows.
+sealed_batch=()
+sealed_command_line() {
+    printf '@%s\r\n@exit /b %%errorlevel%%\r\n' "$1" > "${sealed_batch[0]}"
+    sealed_wine cmd /c "${sealed_batch[1]}"
 }
 
 sealed_prefix_stop() {
