@@ -19,6 +19,8 @@ while (($#)); do
     esac
     shift 2
 done
+# The project's Wine choice (architecture, which wine), then a prefix of our own.
+source "$here/../../tools/wine-env"
 source "$here/sealed-prefix.sh"
 # Chinese Windows: survey answers pass through the ANSI code page 936.
 sealed_env=(LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8)
