@@ -27,12 +27,21 @@ constexpr DWORD kSmartGetVersion = 0x00074080;
 constexpr DWORD kSmartReceiveDriveData = 0x0007C088;
 constexpr DWORD kWmiWaitMs = 3000;
 
-// IP_ADAPTER_INFO as the 32-bit system writes it (64-bit time_t members, so
-// 648 bytes); headers built with a 32-bit time_t describe a shorter record.
+// IP_ADAPTER_INFO as the system writes it (64-bit time_t members: 648 bytes
+// for a 32-bit caller, 704 for a 64-bit one); headers built with a 32-bit
+// time_t describe a shorter record, so the layout is spelled out here.
+#if defined(_WIN64)
+constexpr size_t kAdapterRecordSize = 704;
+constexpr size_t kAdapterNameOffset = 12;
+constexpr size_t kAdapterAddressOffset = 408;
+constexpr size_t kAdapterTypeOffset = 420;
+#else
 constexpr size_t kAdapterRecordSize = 648;
-constexpr size_t kAdapterNameOffset = 8, kAdapterNameBytes = 260;
+constexpr size_t kAdapterNameOffset = 8;
 constexpr size_t kAdapterAddressOffset = 404;
 constexpr size_t kAdapterTypeOffset = 416;
+#endif
+constexpr size_t kAdapterNameBytes = 260;
 struct AdapterInfoRecord {
     alignas(8) uint8_t bytes[kAdapterRecordSize];
 };

@@ -3,7 +3,9 @@
 # runtime DLLs beside the system's.
 set -euo pipefail
 dll=$1
-objdump=${OBJDUMP:-i686-w64-mingw32-objdump}
+bits=${2:-32}
+# The x86-64 objdump reads 32- and 64-bit PE files alike.
+objdump=${OBJDUMP:-x86_64-w64-mingw32-objdump}
 table=$("$objdump" -p "$dll")
 names=$(sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/p' <<<"$table" | sed -n 's/^\s*\[ *[0-9]*\] //p' | sort)
 expected=$(sort <<'NAMES'
@@ -40,7 +42,8 @@ if [ "$names" != "$expected" ]; then
 fi
 count=$(grep -c . <<<"$names")
 [ "$count" -eq 23 ] || { echo "expected 23 exports, found $count"; status=1; }
-grep -q 'Magic.*010b' <<<"$table" || { echo "not a 32-bit PE"; status=1; }
+magic=010b; [ "$bits" = 64 ] && magic=020b
+grep -q "Magic.*$magic" <<<"$table" || { echo "not a $bits-bit PE"; status=1; }
 if grep -iE 'DLL Name: (libstdc|libgcc|libwinpthread)' <<<"$table"; then
     echo "links a runtime DLL"
     status=1

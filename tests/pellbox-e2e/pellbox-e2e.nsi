@@ -3,7 +3,11 @@
 ; makensis -DPLUGIN_DIR=<folder with Pellbox.dll> -DOUT_FILE=<setup.exe> pellbox-e2e.nsi
 ; setup.exe /S /OUT=<results> /WORK=<scratch folder> /HELPER=<sleeper.exe> /LINKCASE=<folder holding a link>
 Unicode true
-!addplugindir /x86-unicode "${PLUGIN_DIR}"
+!ifndef NSIS_TARGET
+  !define NSIS_TARGET x86-unicode
+!endif
+Target ${NSIS_TARGET}
+!addplugindir /${NSIS_TARGET} "${PLUGIN_DIR}"
 !include FileFunc.nsh
 !include LogicLib.nsh
 

@@ -14,7 +14,7 @@ echo ours > "$work/linkcase/own.txt"
 ln -s "$work/outside" "$work/linkcase/link"
 
 setup="$work/pellbox-安装.exe"
-makensis -V2 -INPUTCHARSET UTF8 -DPLUGIN_DIR="$build/bin" -DOUT_FILE="$setup" "$here/pellbox-e2e.nsi"
+makensis -V2 -INPUTCHARSET UTF8 -DNSIS_TARGET="$OSTRA_NSIS_TARGET" -DPLUGIN_DIR="$build/bin" -DOUT_FILE="$setup" "$here/pellbox-e2e.nsi"
 
 out=$work/results.txt
 before=$(date +%s)

@@ -1,6 +1,10 @@
 ; Installer event: the plug-in pops uuid, event id, cid, protocol, ver, p.
 Unicode true
-!addplugindir "${PLUGINDIR}"
+!ifndef NSIS_TARGET
+  !define NSIS_TARGET x86-unicode
+!endif
+Target ${NSIS_TARGET}
+!addplugindir /${NSIS_TARGET} "${PLUGINDIR}"
 Name "TallywickEvent"
 OutFile "${OUTFILE}"
 RequestExecutionLevel user

@@ -13,11 +13,11 @@ work="$build/tallywick-e2e"
 rm -rf "$work"
 mkdir -p "$work"
 
-i686-w64-mingw32-objdump -p "$dll" > "$work/objdump.txt"
+"$OSTRA_OBJDUMP" -p "$dll" > "$work/objdump.txt"
 python3 "$here/check.py" exports "$work/objdump.txt"
 
 for script in event uninstall; do
-  makensis -V2 -INPUTCHARSET UTF8 -DPLUGINDIR="$build/bin" -DOUTFILE="$work/$script-setup.exe" \
+  makensis -V2 -INPUTCHARSET UTF8 -DNSIS_TARGET="$OSTRA_NSIS_TARGET" -DPLUGINDIR="$build/bin" -DOUTFILE="$work/$script-setup.exe" \
     "$here/$script.nsi" > "$work/$script-makensis.log"
   (cd "$work" && wine "$script-setup.exe" /S)
   [ -f "$work/$script.json" ] || { echo "$script installer wrote nothing"; exit 1; }

@@ -2,7 +2,11 @@
 ; The texts are short: this NSIS build passes strings of at most 1,023 characters
 ; and the document with Wine's machine profile comes close to that.
 Unicode true
-!addplugindir "${PLUGINDIR}"
+!ifndef NSIS_TARGET
+  !define NSIS_TARGET x86-unicode
+!endif
+Target ${NSIS_TARGET}
+!addplugindir /${NSIS_TARGET} "${PLUGINDIR}"
 Name "TallywickUninstall"
 OutFile "${OUTFILE}"
 RequestExecutionLevel user
