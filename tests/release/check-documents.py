@@ -68,6 +68,7 @@ def check_survey(path, uuid, event_path):
     if length <= LIMIT:
         expect(text is not None, f"the survey ({length} characters) fits but was not sent")
         check_uninstall(load(path), uuid)
+        print(f"ok   the survey ({length} characters) was sent whole")
     elif text is None:
         print(f"ok   the survey ({length} characters) does not fit in {LIMIT} and was not sent")
     elif len(text) == LIMIT and os.environ.get("OSTRA_TOLERATE_CUT_DOCUMENT", "1") == "1":
@@ -76,9 +77,7 @@ def check_survey(path, uuid, event_path):
         sys.exit(f"the survey ({length} characters) does not fit, yet {len(text)} characters were sent")
 
 
-kind = sys.argv[1]
-if kind == "event":
+if sys.argv[1] == "event":
     check_event(load(sys.argv[2]), sys.argv[3])
 else:
     check_survey(*sys.argv[2:5])
-print(f"ok   {kind} document")
