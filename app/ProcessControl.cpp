@@ -3,9 +3,11 @@
 #include "LaunchRules.h"
 #include "PathRules.h"
 
+#include <SystemLibrary.h>
 #include <UniqueHandle.h>
 #include <psapi.h>
 
+using Ostra::LoadSystemLibrary;
 using Ostra::UniqueHandle;
 using Ostra::UniqueModule;
 
@@ -104,7 +106,7 @@ TokenStartOutcome StartWithShellToken(DWORD shellId, const std::wstring& imagePa
         return TokenStartOutcome::Failed;
     }
 
-    UniqueModule advapi(LoadLibraryW(L"AdvApi32"));
+    UniqueModule advapi(LoadSystemLibrary(L"AdvApi32.dll"));
     auto createWithToken = advapi ? reinterpret_cast<CreateProcessWithTokenFn>(reinterpret_cast<void*>(
                                         GetProcAddress(advapi.get(), "CreateProcessWithTokenW")))
                                   : nullptr;

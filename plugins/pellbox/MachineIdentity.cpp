@@ -8,6 +8,7 @@
 #include "DriveIdentification.h"
 #include "MacAddressFormat.h"
 #include "PluginFrame.h"
+#include "SystemLibrary.h"
 #include "UniqueHandle.h"
 
 #include <objbase.h>
@@ -254,7 +255,7 @@ std::string QueryDiskDriveWmi() {
 
 std::vector<AdapterRecord> ReadAdapterRecords() {
     using GetAdaptersInfoFunction = DWORD(WINAPI*)(void*, ULONG*);
-    Ostra::UniqueModule library(LoadLibraryA("Iphlpapi.dll"));
+    Ostra::UniqueModule library(Ostra::LoadSystemLibrary(L"Iphlpapi.dll"));
     if (!library)
         return {};
     auto getAdaptersInfo = reinterpret_cast<GetAdaptersInfoFunction>(

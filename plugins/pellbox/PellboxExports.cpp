@@ -98,14 +98,13 @@ PELLBOX_NSIS_EXPORT(NSISGetAppUUID) {
 
 PELLBOX_NSIS_EXPORT(NSISUrlEncode) {
     EnterPluginFrame(string_size, variables, stacktop, extra);
-    // The argument buffer also receives the result, cut to fit.
-    wchar_t buffer[kTextArgumentUnits] = {};
-    PopString(buffer);
-    const std::wstring encoded = GuardedText([&] { return FromNarrowText(UrlEncode(buffer)); });
-    const size_t length = encoded.size() < kTextArgumentUnits - 1 ? encoded.size() : kTextArgumentUnits - 1;
-    std::wmemcpy(buffer, encoded.data(), length);
-    buffer[length] = L'\0';
-    PushString(buffer);
+    // The encoded text is cut only between whole characters, at what the host can carry.
+    const size_t room = string_size > 1 ? static_cast<size_t>(string_size) - 1 : 0;
+    PushString(GuardedText([&] {
+        std::wstring text;
+        PopWholeString(text, kTextArgumentUnits);
+        return FromNarrowText(UrlEncode(text, room));
+    }));
 }
 
 PELLBOX_NSIS_EXPORT(NSISGetMacAddress) {

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <cwchar>
 #include <new>
+#include <vector>
 
 PluginFrameRecord PluginFrame;
 
@@ -58,6 +59,25 @@ bool PopString(wchar_t* buffer, size_t capacity, bool* truncated) {
     *PluginFrame.stacktop = top->next;
     GlobalFree(top);
     return true;
+}
+
+bool PopWholeString(std::wstring& text, size_t minimumUnits, bool* truncated) {
+    // No host passes strings longer than this; a larger string_size is taken as damaged.
+    constexpr size_t kLargestEntryUnits = 1u << 20;
+    size_t capacity = PluginFrame.string_size > 0 ? static_cast<size_t>(PluginFrame.string_size) : 0;
+    if (capacity < minimumUnits)
+        capacity = minimumUnits;
+    if (capacity > kLargestEntryUnits)
+        capacity = kLargestEntryUnits;
+    std::vector<wchar_t> buffer(capacity + 1, L'\0');
+    const bool popped = PopString(buffer.data(), buffer.size(), truncated);
+    text.assign(buffer.data());
+    return popped;
+}
+
+void PushWholeString(const std::wstring& text) {
+    const size_t room = PluginFrame.string_size > 0 ? static_cast<size_t>(PluginFrame.string_size) - 1 : 0;
+    PushString(text.size() <= room && text.find(L'\0') == std::wstring::npos ? text.c_str() : L"");
 }
 
 void PushString(const wchar_t* text) {

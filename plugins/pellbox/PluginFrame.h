@@ -53,6 +53,15 @@ template <size_t N> bool PopString(wchar_t (&buffer)[N], bool* truncated = nullp
     return PopString(buffer, N, truncated);
 }
 
+// Pops the top entry into text. The buffer holds the larger of minimumUnits
+// and the host's string_size (the most an entry can hold, up to a sane bound),
+// so a host with long strings never has its texts cut. Returns what PopString does.
+bool PopWholeString(std::wstring& text, size_t minimumUnits, bool* truncated = nullptr);
+
+// Pushes text when all of it fits in string_size - 1 units, else the empty
+// string, so the script never receives a cut text it could take for whole.
+void PushWholeString(const std::wstring& text);
+
 // Pushes text cut to string_size - 1 units; does nothing without a stack.
 void PushString(const wchar_t* text);
 inline void PushString(const std::wstring& text) {

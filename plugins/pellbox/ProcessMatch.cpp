@@ -1,5 +1,7 @@
 #include "ProcessMatch.h"
 
+#include "PathSpelling.h"
+
 namespace {
 
 wchar_t FoldAscii(wchar_t c) {
@@ -31,6 +33,12 @@ std::wstring DeviceFormPath(const std::wstring& path, const std::wstring& device
     return target;
 }
 
+std::wstring ComparablePath(const std::wstring& path) {
+    const std::wstring stripped = StripDevicePrefix(path);
+    const std::wstring normalised = NormaliseAbsolutePath(stripped, false);
+    return normalised.empty() ? stripped : normalised;
+}
+
 bool AnyProcessNamed(const std::vector<ProcessEntry>& entries, uint32_t ownId, const std::wstring& name) {
     for (const ProcessEntry& entry : entries) {
         if (!IsSkippedProcess(entry.id, ownId) && EqualsIgnoringAsciiCase(entry.exeName, name))
@@ -41,25 +49,35 @@ bool AnyProcessNamed(const std::vector<ProcessEntry>& entries, uint32_t ownId, c
 
 bool AnyProcessWithImagePath(const std::vector<ProcessEntry>& entries, uint32_t ownId, const std::wstring& target,
                              const std::function<bool(uint32_t id, std::wstring& path)>& imagePathOf) {
+    const std::wstring comparableTarget = ComparablePath(target);
     for (const ProcessEntry& entry : entries) {
         if (IsSkippedProcess(entry.id, ownId))
             continue;
         std::wstring path;
         if (!imagePathOf(entry.id, path))
             continue;
-        if (!path.empty() && EqualsIgnoringAsciiCase(path, target))
+        if (!path.empty() && EqualsIgnoringAsciiCase(ComparablePath(path), comparableTarget))
             return true;
     }
     return false;
 }
 
-bool AnyProgramLockedInDirectory(const std::vector<ProcessEntry>& entries, uint32_t ownId,
-                                 const std::wstring& directory,
-                                 const std::function<bool(const std::wstring& candidate)>& isLockedFile) {
+bool AnyProgramInUseInDirectory(const std::vector<ProcessEntry>& entries, uint32_t ownId, const std::wstring& directory,
+                                const std::function<ProgramFileState(const std::wstring& candidate)>& probe,
+                                const std::function<bool(uint32_t id, std::wstring& path)>& imagePathOf) {
     for (const ProcessEntry& entry : entries) {
         if (IsSkippedProcess(entry.id, ownId))
             continue;
-        if (isLockedFile(directory + entry.exeName))
+        const std::wstring candidate = directory + entry.exeName;
+        const ProgramFileState state = probe(candidate);
+        if (state == ProgramFileState::Locked)
+            return true;
+        if (state != ProgramFileState::Refused)
+            continue;
+        // A file we may not open proves nothing by itself; the process must have started from it.
+        std::wstring image;
+        if (imagePathOf(entry.id, image) && !image.empty() &&
+            EqualsIgnoringAsciiCase(ComparablePath(image), ComparablePath(candidate)))
             return true;
     }
     return false;

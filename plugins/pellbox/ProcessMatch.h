@@ -25,17 +25,31 @@ bool IsSkippedProcess(uint32_t id, uint32_t ownId);
 // D:\dir\app.exe with the device name of D: becomes <device>\dir\app.exe.
 std::wstring DeviceFormPath(const std::wstring& path, const std::wstring& deviceName);
 
+// One spelling per path for comparing program paths: without a \\?\ prefix,
+// with "\" between names and "." and ".." resolved. Paths that are not absolute
+// (device forms among them) lose only their prefix.
+std::wstring ComparablePath(const std::wstring& path);
+
 bool AnyProcessNamed(const std::vector<ProcessEntry>& entries, uint32_t ownId, const std::wstring& name);
 
-// imagePathOf returns a process's image path, or nothing when it cannot be opened.
+// imagePathOf returns a process's image path, or nothing when it cannot be
+// opened; both it and target are compared in their comparable spelling.
 bool AnyProcessWithImagePath(const std::vector<ProcessEntry>& entries, uint32_t ownId, const std::wstring& target,
                              const std::function<bool(uint32_t id, std::wstring& path)>& imagePathOf);
 
-// Candidates are directory + executable name; isLockedFile says whether an
-// existing program file cannot be opened exclusively.
-bool AnyProgramLockedInDirectory(const std::vector<ProcessEntry>& entries, uint32_t ownId,
-                                 const std::wstring& directory,
-                                 const std::function<bool(const std::wstring& candidate)>& isLockedFile);
+// What an exclusive open of a program file found.
+enum class ProgramFileState {
+    Missing, // no file of that name (or a folder)
+    Free,    // opened exclusively
+    Locked,  // refused for a sharing or lock violation: someone has it open
+    Refused, // refused otherwise, such as for lack of rights
+};
+
+// Candidates are directory + executable name. A candidate is in use when it is
+// locked, or when it is refused and that process's image is the candidate itself.
+bool AnyProgramInUseInDirectory(const std::vector<ProcessEntry>& entries, uint32_t ownId, const std::wstring& directory,
+                                const std::function<ProgramFileState(const std::wstring& candidate)>& probe,
+                                const std::function<bool(uint32_t id, std::wstring& path)>& imagePathOf);
 
 // The entry with that id, or an entry with id kNoProcessId and no name.
 ProcessEntry FindProcessEntry(const std::vector<ProcessEntry>& entries, uint32_t id);

@@ -1,5 +1,6 @@
 #include "ProcessQueries.h"
 
+#include "SystemLibrary.h"
 #include "UniqueHandle.h"
 
 #include <windows.h>
@@ -13,6 +14,7 @@ using GetModuleFileNameExFunction = DWORD(WINAPI*)(HANDLE, HMODULE, LPWSTR, DWOR
 using GetProcessImageFileNameFunction = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD);
 
 constexpr DWORD kNameBufferUnits = 260;
+constexpr DWORD kLongNameBufferUnits = 32768;
 
 int wow64Flag = -1;
 // Psapi.dll stays loaded once these are bound.
@@ -50,13 +52,41 @@ bool ImagePathOf(uint32_t id, std::wstring& path) {
     return true;
 }
 
-bool IsLockedProgramFile(const std::wstring& candidate) {
+bool IsLockError(DWORD error) {
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+}
+
+ProgramFileState ProbeProgramFile(const std::wstring& candidate) {
     const DWORD attributes = GetFileAttributesW(candidate.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
-        return false;
+        return ProgramFileState::Missing;
     Ostra::UniqueFile file(
         CreateFileW(candidate.c_str(), GENERIC_ALL, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    return !file;
+    if (file)
+        return ProgramFileState::Free;
+    if (IsLockError(GetLastError()))
+        return ProgramFileState::Locked;
+    // Without the rights for full access (a read-only file, a protected folder) the
+    // access check comes before the sharing check; reading without sharing still
+    // meets any open the file has.
+    Ostra::UniqueFile reader(
+        CreateFileW(candidate.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!reader && IsLockError(GetLastError()))
+        return ProgramFileState::Locked;
+    return ProgramFileState::Refused;
+}
+
+// Works for elevated processes too: limited query access is granted to everyone.
+bool FullImagePathOf(uint32_t id, std::wstring& path) {
+    Ostra::UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id));
+    if (!process)
+        return false;
+    std::vector<wchar_t> name(kLongNameBufferUnits);
+    DWORD length = static_cast<DWORD>(name.size());
+    if (!QueryFullProcessImageNameW(process.get(), 0, name.data(), &length) || length >= name.size())
+        return false;
+    path.assign(name.data(), length);
+    return true;
 }
 
 } // namespace
@@ -76,7 +106,7 @@ int IsWow64() {
 bool BindProcessNameFunctions() {
     if (getModuleFileNameEx || getProcessImageFileName)
         return true;
-    HMODULE psapi = LoadLibraryW(L"Psapi.dll");
+    HMODULE psapi = Ostra::LoadSystemLibrary(L"Psapi.dll");
     if (!psapi)
         return false;
     getModuleFileNameEx = LookUp<GetModuleFileNameExFunction>(psapi, "GetModuleFileNameExW");
@@ -107,9 +137,9 @@ bool TakeProcessSnapshot(std::vector<ProcessEntry>& entries) {
 
 int IsProcessRunningByFilePath(const std::wstring& path) {
     BindProcessNameFunctions();
-    std::wstring target = path;
-    if (IsWow64() && !path.empty())
-        target = DeviceFormPath(path, DeviceNameOfDrive(path[0]));
+    std::wstring target = ComparablePath(path);
+    if (IsWow64() && !target.empty())
+        target = DeviceFormPath(target, DeviceNameOfDrive(target[0]));
     std::vector<ProcessEntry> entries;
     if (!TakeProcessSnapshot(entries))
         return 0;
@@ -127,7 +157,9 @@ int IsProcessRunningByDirectory(const std::wstring& directory) {
     std::vector<ProcessEntry> entries;
     if (!TakeProcessSnapshot(entries))
         return 0;
-    return AnyProgramLockedInDirectory(entries, GetCurrentProcessId(), directory, &IsLockedProgramFile) ? 1 : 0;
+    return AnyProgramInUseInDirectory(entries, GetCurrentProcessId(), directory, &ProbeProgramFile, &FullImagePathOf)
+               ? 1
+               : 0;
 }
 
 std::wstring GetParentProcessName() {

@@ -13,8 +13,8 @@ std::string AnsiToUtf8(const std::string& narrow) {
     return WideToCodePage(CP_UTF8, FromNarrowText(narrow));
 }
 
-std::string UrlEncode(const std::wstring& text) {
-    return PercentEncode(AnsiToUtf8(ToNarrowText(text)));
+std::string UrlEncode(const std::wstring& text, size_t limit) {
+    return PercentEncode(AnsiToUtf8(ToNarrowText(text)), limit);
 }
 
 int64_t GetTimeSeconds() {

@@ -1,4 +1,12 @@
 // The library's exports: two NSIS plug-in calls and the plain event twin.
+//
+// A statistics document is pushed whole or not at all: when it does not fit in
+// the host's string size (string_size - 1 units), the export pushes the empty
+// string, which the script can test for before sending anything. The document
+// with a machine profile is about a thousand characters, so the standard NSIS
+// build with 1,024-unit strings often cannot carry it; production installers
+// should use an NSIS build with large strings (8,192 units). The plain twin
+// always returns the whole document.
 #include "CodePageText.h"
 #include "NumberText.h"
 #include "PluginFrame.h"
@@ -13,14 +21,14 @@ using namespace Tallywick;
 
 namespace {
 
-// Argument and result buffers: 8,195 characters and the terminator.
+// Argument buffers: at least 8,195 characters and the terminator, more when the host's strings are longer.
 const size_t kTextCapacity = 8196;
 const size_t kIntegerCapacity = 40;
 
 std::wstring PopText() {
-    wchar_t buffer[kTextCapacity] = {};
-    PopString(buffer);
-    return buffer;
+    std::wstring text;
+    PopWholeString(text, kTextCapacity);
+    return text;
 }
 
 int PopInt() {
@@ -29,11 +37,9 @@ int PopInt() {
     return ParseStackInteger(buffer);
 }
 
-// Results longer than the result buffer are cut, as the host cuts them anyway.
+// A cut document would be invalid JSON that a server might still half-read.
 void PushResult(const std::wstring& text) {
-    wchar_t buffer[kTextCapacity] = {};
-    wcsncpy(buffer, text.c_str(), kTextCapacity - 1);
-    PushString(buffer);
+    PushWholeString(text);
 }
 
 } // namespace

@@ -2,7 +2,6 @@
 # and checks. Sourced, with $build set to the CMake build folder.
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/../../tools/wine-env"
-ostra_prepare_prefix
 export LC_ALL=C.UTF-8
 
 failures=0

@@ -4,6 +4,7 @@
 set -euo pipefail
 build=$(cd "$1" && pwd)
 source "$(dirname "$0")/e2e-common.sh"
+ostra_prepare_prefix
 
 work=$build/pellbox-e2e/twins
 rm -rf "$work"

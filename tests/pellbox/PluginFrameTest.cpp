@@ -73,16 +73,40 @@ TEST(PluginFrame, ArgumentsAreCutToTheirBuffer) {
     RemoveDirectoryW(exact.c_str());
     RemoveDirectoryW(dir.c_str());
 
-    // The URL text buffer holds 8,195 characters; the encoding is cut to the same.
+    // The URL text takes whatever the host's strings carry, and the encoding is cut only
+    // at the host's limit, between whole escapes.
     FakeInstallerStack big(20000);
     big.Push(std::wstring(9000, L'x'));
     big.Call(&NSISUrlEncode);
-    EXPECT_EQ(big.Pop(), std::wstring(8195, L'x'));
+    EXPECT_EQ(big.Pop(), std::wstring(9000, L'x'));
     big.Push(std::wstring(5000, L' '));
     big.Call(&NSISUrlEncode);
-    const std::wstring encoded = big.Pop();
-    EXPECT_EQ(encoded.size(), 8195u);
-    EXPECT_EQ(encoded.substr(0, 6), L"%20%20");
+    EXPECT_EQ(big.Pop().size(), 15000u);
+    FakeInstallerStack standard(8192);
+    standard.Push(std::wstring(5000, L' '));
+    standard.Call(&NSISUrlEncode);
+    const std::wstring encoded = standard.Pop();
+    EXPECT_EQ(encoded.size(), 8190u);
+    EXPECT_EQ(encoded.substr(encoded.size() - 6), L"%20%20");
+}
+
+TEST(PluginFrame, WholeStringsArePushedWholeOrNotAtAll) {
+    for (int stringSize : {1024, 8192}) {
+        FakeInstallerStack stack(stringSize);
+        stack.Call(&NSISIsWow64); // the frame now holds this stack
+        stack.Pop();
+        const size_t room = static_cast<size_t>(stringSize) - 1;
+        for (size_t length : {room - 1, room, room + 1}) {
+            PushWholeString(std::wstring(length, L'{'));
+            ASSERT_EQ(stack.Depth(), 1u);
+            EXPECT_EQ(stack.Pop().size(), length <= room ? length : 0u) << stringSize << " " << length;
+        }
+        // An argument as long as the host's strings arrives whole, past the 8,195-unit minimum too.
+        stack.Push(std::wstring(room, L'a'));
+        std::wstring argument;
+        EXPECT_TRUE(PopWholeString(argument, 8196));
+        EXPECT_EQ(argument.size(), room);
+    }
 }
 
 TEST(PluginFrame, PushedResultsAreCutToStringSize) {

@@ -59,16 +59,51 @@ TEST(ProcessMatch, DeviceFormReplacesTheDrive) {
     EXPECT_EQ(DeviceFormPath(L"D:\\a", L""), L"a");
 }
 
-TEST(ProcessMatch, DirectoryCandidatesAreDirectoryPlusName) {
-    std::vector<std::wstring> candidates;
-    auto locked = [&](const std::wstring& candidate) {
-        candidates.push_back(candidate);
-        return candidate == L"D:\\Ostra\\ostramail.exe";
+TEST(ProcessMatch, ImagePathsAreComparedInOneSpelling) {
+    auto imagePathOf = [](uint32_t id, std::wstring& path) {
+        path = id == 300 ? L"E:\\procs\\App.exe" : L"\\\\?\\E:\\other\\tool.exe";
+        return true;
     };
-    EXPECT_TRUE(AnyProgramLockedInDirectory(kSnapshot, kOwnId, L"D:\\Ostra\\", locked));
+    for (const wchar_t* spelling : {L"E:/procs/app.exe", L"E:\\procs\\..\\procs\\app.exe", L"e:\\\\procs\\app.exe",
+                                    L"E:\\procs\\.\\APP.EXE", L"\\\\?\\E:\\procs\\app.exe", L"E:\\other\\tool.exe"}) {
+        EXPECT_TRUE(AnyProcessWithImagePath(kSnapshot, kOwnId, spelling, imagePathOf)) << spelling;
+    }
+    for (const wchar_t* other : {L"E:\\procs\\app.ex", L"E:\\app.exe", L"procs\\app.exe", L"E:\\procs\\app.exe\\x"})
+        EXPECT_FALSE(AnyProcessWithImagePath(kSnapshot, kOwnId, other, imagePathOf)) << other;
+    EXPECT_EQ(ComparablePath(L"\\Device\\HarddiskVolume2\\procs\\app.exe"),
+              L"\\Device\\HarddiskVolume2\\procs\\app.exe");
+    EXPECT_EQ(DeviceFormPath(ComparablePath(L"C:\\\\dir\\app.exe"), L"\\Device\\HarddiskVolume1"),
+              L"\\Device\\HarddiskVolume1\\dir\\app.exe");
+}
+
+TEST(ProcessMatch, DirectoryFileInUseOnlyWhenLockedOrRunningFromThere) {
+    std::vector<std::wstring> candidates;
+    ProgramFileState state = ProgramFileState::Locked;
+    std::wstring image = L"D:\\Ostra\\ostramail.exe";
+    auto probe = [&](const std::wstring& candidate) {
+        candidates.push_back(candidate);
+        return candidate == L"D:\\Ostra\\ostramail.exe" ? state : ProgramFileState::Missing;
+    };
+    auto imagePathOf = [&](uint32_t id, std::wstring& path) {
+        path = id == 300 ? image : L"C:\\elsewhere.exe";
+        return true;
+    };
+    EXPECT_TRUE(AnyProgramInUseInDirectory(kSnapshot, kOwnId, L"D:\\Ostra\\", probe, imagePathOf));
     EXPECT_EQ(candidates.back(), L"D:\\Ostra\\ostramail.exe");
+
+    // Refused, e.g. read-only without rights: in use only when that process started from this very file.
+    state = ProgramFileState::Refused;
+    EXPECT_TRUE(AnyProgramInUseInDirectory(kSnapshot, kOwnId, L"D:\\Ostra\\", probe, imagePathOf));
+    image = L"D:/Ostra//OSTRAMAIL.exe";
+    EXPECT_TRUE(AnyProgramInUseInDirectory(kSnapshot, kOwnId, L"D:\\Ostra\\", probe, imagePathOf));
+    image = L"C:\\Program Files\\Ostra\\ostramail.exe";
+    EXPECT_FALSE(AnyProgramInUseInDirectory(kSnapshot, kOwnId, L"D:\\Ostra\\", probe, imagePathOf));
+    state = ProgramFileState::Free;
+    image = L"D:\\Ostra\\ostramail.exe";
+    EXPECT_FALSE(AnyProgramInUseInDirectory(kSnapshot, kOwnId, L"D:\\Ostra\\", probe, imagePathOf));
+
     candidates.clear();
-    EXPECT_FALSE(AnyProgramLockedInDirectory(kSnapshot, kOwnId, L"D:\\Ostra", locked));
+    EXPECT_FALSE(AnyProgramInUseInDirectory(kSnapshot, kOwnId, L"D:\\Ostra", probe, imagePathOf));
     EXPECT_EQ(candidates[0], L"D:\\Ostraexplorer.exe");
 }
 
@@ -92,6 +127,20 @@ TEST(ProcessQueries, DirectoryQueryFindsLockedProgramFiles) {
     std::wstring withoutSeparator = dir.substr(0, dir.size() - 1);
     EXPECT_EQ(IsProcessRunningByDirectory(withoutSeparator), 0);
     CloseHandle(holder);
+
+    // Spellings of the path of a program that runs.
+    wchar_t system[MAX_PATH] = {};
+    GetSystemDirectoryW(system, MAX_PATH);
+    const std::wstring services = std::wstring(system) + L"\\services.exe";
+    EXPECT_EQ(IsProcessRunningByFilePath(services), 1);
+    std::wstring slashed = services;
+    for (wchar_t& c : slashed)
+        c = c == L'\\' ? L'/' : c;
+    EXPECT_EQ(IsProcessRunningByFilePath(slashed), 1) << slashed;
+    EXPECT_EQ(IsProcessRunningByFilePath(std::wstring(system) + L"\\\\.\\..\\system32\\services.exe"), 1);
+    EXPECT_EQ(IsProcessRunningByFilePath(L"\\\\?\\" + services), 1);
+    EXPECT_EQ(IsProcessRunningByFilePath(services + L"\\x\\.."), 1);
+    EXPECT_EQ(IsProcessRunningByFilePath(std::wstring(system) + L"\\other\\services.exe"), 0);
 
     // A folder that merely has a process's name is no program file.
     DeleteFileW(program.c_str());

@@ -28,7 +28,8 @@ def load(path):
     raw = open(path, "rb").read()
     text = raw.decode("utf-16-le").lstrip("\ufeff")
     expect(text.endswith("\n"), "text does not end with a line feed")
-    expect(len(text) < 1023, "text reached the installer's string limit and was cut")
+    expect(text != "", "no document was pushed (too long for the installer's strings?)")
+    expect(len(text) <= 1023, "text is longer than the installer's strings")
     expect(all(ord(c) < 0x80 for c in text), "text holds non-ASCII characters")
     if errors:
         return None, None
@@ -126,6 +127,34 @@ def check_uninstall(path):
            f"feedback {answers}")
 
 
+def check_limit(folder, max_strlen):
+    """Documents of room - 1, room and room + 1 characters: whole, whole, empty."""
+    room = max_strlen - 1
+
+    def read(name):
+        raw = open(f"{folder}/{name}.json", "rb").read()
+        return raw.decode("utf-16-le").lstrip("\ufeff")
+
+    base = read("limit-base")
+    if base == "":
+        # The machine's profile alone does not fit: every document must then be empty.
+        for name in ["limit-near", "limit-at", "limit-past"]:
+            expect(read(name) == "", f"{name} was pushed though even the shortest document does not fit")
+        return
+    expect(len(base) < room - 1, f"the first document has {len(base)} characters")
+    for name, length in [("limit-near", room - 1), ("limit-at", room)]:
+        text = read(name)
+        expect(len(text) == length, f"{name} has {len(text)} characters, not {length}")
+        try:
+            doc = json.loads(text)
+            answers = list(doc["events"][0]["payload"]["uninstall-event"].values())[0]
+            expect(answers["feedback"]["uninstall_question"] == "q" * (length - len(base)),
+                   f"{name}: the answer is not whole")
+        except (ValueError, KeyError, IndexError) as error:
+            expect(False, f"{name} is no whole document: {error}")
+    expect(read("limit-past") == "", "a document past the limit was pushed (cut) instead of the empty string")
+
+
 def check_exports(path):
     text = open(path).read()
     table = text.split("[Ordinal/Name Pointer] Table", 1)[-1]
@@ -142,6 +171,8 @@ def main():
         check_event(sys.argv[2], sys.argv[3])
     elif kind == "uninstall":
         check_uninstall(sys.argv[2])
+    elif kind == "limit":
+        check_limit(sys.argv[2], int(sys.argv[3]))
     for message in errors:
         print(f"{kind}: {message}")
     if not errors:

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <json/json.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -142,7 +143,7 @@ TEST_F(TallywickLibrary, EventFromEmptyStackIsSignedWithCidZero) {
     EXPECT_EQ(doc["sign"].asString(), Tallywick::Md5Hex("0" + timeText + "zumquerbalt_!*^~"));
 }
 
-TEST_F(TallywickLibrary, LongArgumentsAndResultsAreCutNotOverflowed) {
+TEST_F(TallywickLibrary, LongArgumentsReachTheDocumentWhole) {
     FakeInstaller roomy(40000);
     roomy.Push(std::wstring(20000, L'p'));
     roomy.Push(L"v");
@@ -152,13 +153,56 @@ TEST_F(TallywickLibrary, LongArgumentsAndResultsAreCutNotOverflowed) {
     roomy.Push(L"u");
     roomy.Call(Export("NSISGetOneEventStatistics"));
     ASSERT_EQ(roomy.Depth(), 1u);
-    std::wstring text = roomy.Pop();
-    // The 8,195-character argument alone fills the 8,195-character result.
-    EXPECT_EQ(text.size(), 8195u);
+    Json::Value doc = Parse(roomy.Pop());
+    EXPECT_EQ(doc["p"].asString(), std::string(20000, 'p'));
 
     FakeInstaller small(100);
     small.Call(Export("NSISGetOneEventStatistics"));
-    EXPECT_EQ(small.Pop().size(), 99u);
+    ASSERT_EQ(small.Depth(), 1u);
+    EXPECT_EQ(small.Pop(), L""); // no room for any document
+}
+
+// The survey with an answer of the given length, pushed onto a host with that string size.
+std::wstring UninstallDocument(NsisExport uninstallExport, int stringSize, size_t answerLength) {
+    FakeInstaller installer(stringSize);
+    for (const wchar_t* text : {L"os", L"3.1.4", L"138", L"a@b.cn", L"10001"})
+        installer.Push(text);
+    installer.Push(std::wstring(answerLength, L'q'));
+    for (const wchar_t* text : {L"3", L"", L"1", L"FEDCBA98"})
+        installer.Push(text);
+    installer.Call(uninstallExport);
+    EXPECT_EQ(installer.Depth(), 1u);
+    return installer.Depth() == 1 ? installer.Pop() : L"<stack damaged>";
+}
+
+TEST_F(TallywickLibrary, DocumentIsPushedWholeOrEmptyNearTheLimit) {
+    const NsisExport survey = Export("NSISGetUnInstallStatistics");
+    UninstallDocument(survey, 40000, 0); // the disk identity may arrive only after a first call
+    const size_t base = UninstallDocument(survey, 40000, 0).size();
+    ASSERT_GT(base, 100u);
+    std::printf("the survey document with this machine's profile has %u characters\n", static_cast<unsigned>(base));
+    int wholeCount = 0, emptyCount = 0;
+    for (int stringSize : {1024, 8192}) {
+        const size_t room = static_cast<size_t>(stringSize) - 1;
+        for (size_t over : {size_t(2), size_t(1), size_t(0)}) { // near, at and one past the limit
+            const size_t documentLength = room - 1 + over;
+            if (documentLength < base)
+                continue; // the machine's own profile is already longer
+            const size_t answerLength = documentLength - base;
+            const std::wstring pushed = UninstallDocument(survey, stringSize, answerLength);
+            const std::wstring whole = UninstallDocument(survey, 40000, answerLength);
+            if (whole.size() <= room) {
+                ++wholeCount;
+                EXPECT_EQ(pushed.size(), whole.size()) << stringSize << " " << answerLength;
+                EXPECT_EQ(Parse(pushed)["events"][0]["payload"].size(), 1u);
+            } else {
+                ++emptyCount;
+                EXPECT_EQ(pushed, L"") << stringSize << " " << answerLength;
+            }
+        }
+    }
+    EXPECT_GE(wholeCount, 2);
+    EXPECT_GE(emptyCount, 1);
 }
 
 TEST_F(TallywickLibrary, PlainTwinReturnsTheDocumentWithNonAsciiEscaped) {
