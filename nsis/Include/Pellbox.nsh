@@ -22,10 +22,10 @@
 ;   at the next restart; their folders stay until then.
 ;   RESULT: 1 when PATH named an existing folder (even if something is left
 ;   for the restart), 0 when it did not or was refused. Refused, deleting
-;   nothing: relative paths, drive and share roots in any spelling, and the
-;   system's own top folders (Windows, Program Files, Users, the profile and
-;   its Desktop, Documents, Downloads, AppData). Links inside the folder are
-;   removed, never followed.
+;   nothing: relative paths, drive and share roots in any spelling, the
+;   system's own top folders (Windows, Program Files, ProgramData, Users, the
+;   profile and its Desktop, Documents, Downloads, AppData) and any folder
+;   holding one of them. Links inside the folder are removed, never followed.
 !macro Pellbox_DeleteFolder RESULT PATH
     Push `${PATH}`
     Pellbox::NSISDeleteFolder

@@ -1,7 +1,6 @@
 """Checks the statistics documents the example installer and uninstaller spooled."""
 import hashlib
 import json
-import os
 import sys
 
 SALT = "zumquerbalt_!*^~"
@@ -59,7 +58,7 @@ LIMIT = 1023  # characters a standard NSIS build carries
 
 
 def check_survey(path, uuid, event_path):
-    """The survey is whole when it fits the installer's strings and not sent when it does not."""
+    """The survey is whole when it fits the installer's strings and not sent when it does not; never cut."""
     length = uninstall_length(load(event_path), EXPECTED_ANSWERS)
     try:
         text = open(path, "rb").read().decode("ascii")
@@ -71,8 +70,6 @@ def check_survey(path, uuid, event_path):
         print(f"ok   the survey ({length} characters) was sent whole")
     elif text is None:
         print(f"ok   the survey ({length} characters) does not fit in {LIMIT} and was not sent")
-    elif len(text) == LIMIT and os.environ.get("OSTRA_TOLERATE_CUT_DOCUMENT", "1") == "1":
-        print(f"NOTE the survey ({length} characters) was sent cut at {LIMIT}; tolerated while the plug-in cuts")
     else:
         sys.exit(f"the survey ({length} characters) does not fit, yet {len(text)} characters were sent")
 
