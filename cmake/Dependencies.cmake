@@ -21,13 +21,18 @@ if(EXISTS ${JSONCPP_SOURCE_DIR}/src/lib_json/json_value.cpp)
   target_include_directories(jsoncpp SYSTEM PUBLIC ${JSONCPP_SOURCE_DIR}/include)
   target_compile_definitions(jsoncpp PUBLIC JSON_USE_EXCEPTION=0)
   target_compile_options(jsoncpp PRIVATE -w)
-else()
-  message(WARNING "JsonCpp sources not found in ${JSONCPP_SOURCE_DIR}; run tools/setup")
+elseif(BUILD_TALLYWICK)
+  message(FATAL_ERROR "JsonCpp sources not found in ${JSONCPP_SOURCE_DIR}, so Tallywick cannot be built. "
+                      "Run tools/setup (or configure with -DBUILD_TALLYWICK=OFF to build without it).")
 endif()
 
 # GoogleTest: Debian's sources, compiled with the cross compiler.
 if(BUILD_TESTING)
   set(GTEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest source tree")
+  if(NOT EXISTS ${GTEST_SOURCE_DIR}/CMakeLists.txt)
+    message(FATAL_ERROR "GoogleTest sources not found in ${GTEST_SOURCE_DIR}, so the tests cannot be built. "
+                        "Run tools/setup (or configure with -DBUILD_TESTING=OFF to build without tests).")
+  endif()
   set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
   set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
