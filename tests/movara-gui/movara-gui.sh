@@ -71,15 +71,21 @@ start_movara() { # sets movara_pid and win
   sleep 1.5 # first paint
 }
 
-exit_code_of() { # <pid> [seconds]: waits for a process, prints its exit code
+# Waits for a process and sets exit_code to its exit code, or to "running".
+# Called in the script's own shell, never in $(...): a subshell cannot wait for
+# its parent's children, and would answer 127 whenever the parent had not yet
+# collected the child's status.
+wait_exit() { # <pid> [seconds]
   local i
   for ((i = 0; i < ${2:-10} * 10; i++)); do
     kill -0 "$1" 2>/dev/null || break
     sleep 0.1
   done
-  kill -0 "$1" 2>/dev/null && { echo "running"; return; }
-  wait "$1"
-  echo $?
+  if kill -0 "$1" 2>/dev/null; then
+    exit_code=running
+    return
+  fi
+  wait "$1" && exit_code=0 || exit_code=$?
 }
 
 log_ink() { movara_ink_width "$1" 18 268 464 28; }
@@ -124,7 +130,8 @@ check "a caption double-click does not maximise (${w2}x${h2})" test "$w2" = 500 
 
 xdo key --window "$win" alt+F4
 movara_window_gone "$win" 10
-check "Alt+F4 ends the program with exit code 0" test "$(exit_code_of "$movara_pid")" = 0
+wait_exit "$movara_pid"
+check "Alt+F4 ends the program with exit code 0 ($exit_code)" test "$exit_code" = 0
 
 # --- 2. A full migration with the mail client running ------------------------
 python3 "$here/make_profile.py" "$appdata" 24
@@ -185,7 +192,8 @@ check "copyLog shows the copy running with its figures (ink ${running_ink:-none}
 run=$(movara_pixel "$artifacts/3-copying.png" ${MOVARA_RUN_BTN})
 check "while copying the cancel button is gone and 立即运行 is disabled (#$run)" \
   python3 -c "import sys; c=int('$run' or '0',16); r,g,b=c>>16,(c>>8)&255,c&255; sys.exit(0 if min(r,g,b)>200 else 1)"
-check "the running mail client is terminated" test "$(exit_code_of "$client_pid" 25)" = 0
+wait_exit "$client_pid" 25
+check "the running mail client is terminated ($exit_code)" test "$exit_code" = 0
 
 ini="$appdata/harbec/Tarn/profiles.ini"
 # The copy ends short of the locked mailbox: nothing is redirected, and the
@@ -253,7 +261,8 @@ PY
 
 launches=$(wc -l <"$program/ostramail-launches.txt")
 movara_click "$win" $MOVARA_RUN_BTN
-check "立即运行 ends the program with exit code 0" test "$(exit_code_of "$movara_pid" 15)" = 0
+wait_exit "$movara_pid" 15
+check "立即运行 ends the program with exit code 0 ($exit_code)" test "$exit_code" = 0
 for ((i = 0; i < 50; i++)); do
   [ "$(wc -l <"$program/ostramail-launches.txt")" -gt "$launches" ] && break
   sleep 0.1
