@@ -77,8 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Json::Value surveyDocument = BuildBaseDocument(profile);
     AddUninstallMembers(surveyDocument, survey, seconds, "sign");
     const Json::Value surveyBack = Reparse(SerializeDocument(surveyDocument));
-    const Json::Value& feedback =
-        surveyBack["events"][0]["payload"]["uninstall-event"][TimeText(seconds)]["feedback"];
+    const Json::Value& feedback = surveyBack["events"][0]["payload"]["uninstall-event"][TimeText(seconds)]["feedback"];
     Check(feedback["uninstall_question"].asString() == Utf8FromWide(survey.question), "question did not survive");
     return 0;
 }
