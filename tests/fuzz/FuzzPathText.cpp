@@ -47,10 +47,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint32_t added = AddLongPathPrefix(path.data(), path.size());
     Check(added == 0 || added == 4 || added == 7, "prefix length");
     Check(std::wcslen(path.data()) < path.size(), "prefixed path fills its buffer");
-    // A single leading backslash is taken as the start of a UNC name, so only
-    // drive paths and real UNC names come back unchanged.
+    // The engine prefixes full paths only: drive paths and UNC names come back
+    // unchanged. (A single leading backslash is taken as the start of a UNC
+    // name, and a relative "UNC\x" reads back as a UNC name.)
     const bool unc = dir.size() > 1 && dir[0] == L'\\' && dir[1] == L'\\';
-    if (added && (unc || dir.empty() || dir[0] != L'\\')) {
+    const bool drive =
+        dir.size() > 2 && ((dir[0] | 0x20) >= L'a' && (dir[0] | 0x20) <= L'z') && dir[1] == L':' && dir[2] == L'\\';
+    if (added && (unc || drive)) {
         std::vector<wchar_t> plain(dir.size() + 1);
         Check(RemoveLongPathPrefix(path.data(), plain.data(), plain.size()), "prefix does not come off");
         Check(dir == plain.data(), "prefix round trip changed the path");
