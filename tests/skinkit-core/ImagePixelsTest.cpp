@@ -102,6 +102,14 @@ TEST(ImagePixels, RefusesUndecodableAndAbsurdImages) {
     }
     EXPECT_FALSE(DecodeImagePixels(huge.data(), huge.size(), 0, image));
 
+    // A complete 43-byte GIF whose canvas is 5000 x 5000: each side allowed, but
+    // the decoder would set up 225 MB of canvas for one drawn pixel.
+    const std::vector<uint8_t> gif = {'G',  'I',  'F',  '8',  '9',  'a',  0x88, 0x13, 0x88, 0x13, 0x80,
+                                      0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x21, 0xF9, 0x04,
+                                      0x01, 0x00, 0x00, 0x00, 0x00, 0x2C, 0x00, 0x00, 0x00, 0x00, 0x01,
+                                      0x00, 0x01, 0x00, 0x00, 0x02, 0x02, 0x44, 0x01, 0x00, 0x3B};
+    EXPECT_FALSE(DecodeImagePixels(gif.data(), gif.size(), 0, image));
+
     std::vector<uint8_t> bloated = png;
     bloated[33] = 0x7F; // the data chunk claims almost 2 GB
     EXPECT_FALSE(DecodeImagePixels(bloated.data(), bloated.size(), 0, image));
