@@ -110,6 +110,11 @@ TEST(ImagePixels, RefusesUndecodableAndAbsurdImages) {
                                       0x00, 0x01, 0x00, 0x00, 0x02, 0x02, 0x44, 0x01, 0x00, 0x3B};
     EXPECT_FALSE(DecodeImagePixels(gif.data(), gif.size(), 0, image));
 
+    // A 24-byte run-length TGA header of 2048 x 4130 and no pixel data.
+    const std::vector<uint8_t> tga = {0x00, 0x00, 0x0A, 0x10, 0x00, 0x03, 0x04, 0x00, 0x00, 0x44, 0x00, 0x03,
+                                      0x00, 0x08, 0x22, 0x10, 0x20, 0x00, 0x01, 0x04, 0x03, 0x04, 0x05, 0x06};
+    EXPECT_FALSE(DecodeImagePixels(tga.data(), tga.size(), 0, image));
+
     std::vector<uint8_t> bloated = png;
     bloated[33] = 0x7F; // the data chunk claims almost 2 GB
     EXPECT_FALSE(DecodeImagePixels(bloated.data(), bloated.size(), 0, image));
