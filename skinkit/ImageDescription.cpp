@@ -1,10 +1,19 @@
 #include "ImageDescription.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 
 namespace SkinKit {
 
 namespace {
+
+// A control coordinate plus an offset from the markup, which may be anything an
+// int holds: the sum saturates instead of wrapping round.
+int OffsetCoordinate(int base, int offset) {
+    const int64_t sum = int64_t(base) + offset;
+    return static_cast<int>(std::min<int64_t>(std::max<int64_t>(sum, INT_MIN), INT_MAX));
+}
 
 bool IsSpace(wchar_t c) {
     return c != 0 && c <= 32;
@@ -130,10 +139,10 @@ SkinRect ResolveDestRect(const ImageDrawing& drawing, const SkinRect& item) {
     if (!drawing.hasDest)
         return item;
     SkinRect r;
-    r.left = item.left + drawing.dest.left;
-    r.top = item.top + drawing.dest.top;
-    r.right = std::min(item.left + drawing.dest.right, item.right);
-    r.bottom = std::min(item.top + drawing.dest.bottom, item.bottom);
+    r.left = OffsetCoordinate(item.left, drawing.dest.left);
+    r.top = OffsetCoordinate(item.top, drawing.dest.top);
+    r.right = std::min(OffsetCoordinate(item.left, drawing.dest.right), item.right);
+    r.bottom = std::min(OffsetCoordinate(item.top, drawing.dest.bottom), item.bottom);
     return r;
 }
 

@@ -79,6 +79,12 @@ bool DecodeImagePixels(const void* data, size_t size, uint32_t mask, DecodedImag
     if (width <= 0 || height <= 0 || width > kMaxImageSide || height > kMaxImageSide ||
         static_cast<int64_t>(width) * height > kMaxImagePixels)
         return false;
+    // No format packs pixels denser than a PNG of 1-bit pixels at deflate's best
+    // ratio (1032:1). A header claiming more describes data the file cannot
+    // hold; decoders would fill the missing part with zeros at full cost.
+    constexpr int64_t kMaxPixelsPerByte = 8 * 1032;
+    if (static_cast<int64_t>(width) * height > static_cast<int64_t>(size) * kMaxPixelsPerByte)
+        return false;
 
     StbPixels pixels;
     int decodedWidth = 0, decodedHeight = 0;

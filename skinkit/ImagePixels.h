@@ -8,9 +8,12 @@
 
 namespace SkinKit {
 
-// Images larger than this are refused before decoding.
+// Images larger than this are refused before decoding. Some decoders set up
+// their whole canvas from the header alone (a GIF takes 9 bytes a pixel before
+// it reads any data), so the pixel count bounds what a file of a few hundred
+// bytes can make the process allocate and clear.
 constexpr int kMaxImageSide = 16384;
-constexpr int64_t kMaxImagePixels = 64 * 1024 * 1024;
+constexpr int64_t kMaxImagePixels = 16 * 1024 * 1024;
 
 struct DecodedImage {
     int width = 0;

@@ -1,6 +1,7 @@
 #include "LayoutMath.h"
 
 #include <algorithm>
+#include <climits>
 
 namespace SkinKit {
 
@@ -171,8 +172,12 @@ UiSize LabelDesiredSize(int fixedWidth, int fixedHeight, int textMetricHeight, b
 }
 
 ProgressRange NormaliseProgress(ProgressRange r) {
-    if (r.maximum <= r.minimum)
+    if (r.maximum <= r.minimum) {
+        // The range needs one step; at the top of the int range it is taken below.
+        if (r.minimum == INT_MAX)
+            r.minimum = INT_MAX - 1;
         r.maximum = r.minimum + 1;
+    }
     r.value = Clamp(r.value, r.minimum, r.maximum);
     return r;
 }
@@ -182,10 +187,10 @@ UiRect ProgressFillRect(int width, int height, bool horizontal, ProgressRange ra
     // 64-bit products: a wide bar with a large range must not overflow.
     const long long span = static_cast<long long>(range.maximum) - range.minimum;
     if (horizontal) {
-        long long right = static_cast<long long>(width) * (range.value - range.minimum) / span;
+        long long right = static_cast<long long>(width) * (static_cast<long long>(range.value) - range.minimum) / span;
         return UiRect{0, 0, static_cast<int>(right), height};
     }
-    long long top = static_cast<long long>(height) * (range.maximum - range.value) / span;
+    long long top = static_cast<long long>(height) * (static_cast<long long>(range.maximum) - range.value) / span;
     return UiRect{0, static_cast<int>(top), width, height};
 }
 

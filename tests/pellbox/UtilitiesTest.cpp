@@ -1,22 +1,10 @@
 #include "FakeInstallerStack.h"
 #include "SmallUtilities.h"
-#include "TimeText.h"
-#include "UrlEncoding.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <ctime>
-
-TEST(UrlEncoding, EscapesDelimitersControlsAndHighBytes) {
-    EXPECT_EQ(PercentEncode("a b&c"), "a%20b%26c");
-    EXPECT_EQ(PercentEncode("~"), "%7E");
-    EXPECT_EQ(PercentEncode("-._*'()AZaz09"), "-._*'()AZaz09");
-    EXPECT_EQ(PercentEncode("\"<>%\\^[]`+$,@:;/!#?=&"),
-              "%22%3C%3E%25%5C%5E%5B%5D%60%2B%24%2C%40%3A%3B%2F%21%23%3F%3D%26");
-    EXPECT_EQ(PercentEncode(std::string("\x01\x7F{|}\xFF", 6)), "%01%7F%7B%7C%7D%FF");
-    EXPECT_EQ(PercentEncode(""), "");
-}
 
 TEST(UrlEncoding, NonAsciiTextIsEncodedAsUtf8) {
     EXPECT_EQ(UrlEncode(L"中"), "%E4%B8%AD");
@@ -59,19 +47,6 @@ TEST(UrlEncoding, CutsOnlyBetweenWholeCharacters) {
     roomy.Push(std::wstring(9000, L'b') + L"中");
     roomy.Call(&NSISUrlEncode);
     EXPECT_EQ(roomy.Pop(), std::wstring(9000, L'b') + L"%E4%B8%AD");
-}
-
-TEST(TimeText, SecondsSince1970) {
-    const uint64_t epoch = 116444736000000000ull;
-    EXPECT_EQ(SecondsSince1970(epoch + 1577836800ull * 10000000ull + 9999999), 1577836800);
-    EXPECT_EQ(SecondsSince1970(epoch), 0);
-    EXPECT_EQ(SecondsSince1970(epoch - 1), -1);
-    EXPECT_EQ(SecondsSince1970(epoch + 32535244799ull * 10000000ull), 32535244799ll);
-    EXPECT_EQ(SecondsSince1970(epoch + 32535244800ull * 10000000ull), -1);
-
-    EXPECT_EQ(FormatTimeText(1577836800), "1577836800");
-    EXPECT_EQ(FormatTimeText(-1), "-1");
-    EXPECT_EQ(FormatTimeText(32535244799ll), "32535244799");
 }
 
 TEST(TimeText, CurrentTimeIsUtcSeconds) {

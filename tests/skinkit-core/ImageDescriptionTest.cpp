@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 using namespace SkinKit;
 
 TEST(ImageDescription, PlainNameIsOneImageWithDefaults) {
@@ -103,6 +105,16 @@ TEST(ImageDescription, DestinationIsRelativeAndClippedSourceStaysInsideImage) {
     EXPECT_EQ(55, dest.top);
     EXPECT_EQ(300, dest.right); // clipped
     EXPECT_EQ(70, dest.bottom);
+
+    // Offsets read from the markup saturate at the int range; adding them to the
+    // control's position must not wrap round to the other side.
+    drawing.dest = ParseRect(L"2147483647,-99999999999,2147483647,-2147483648");
+    dest = ResolveDestRect(drawing, item);
+    EXPECT_EQ(INT_MAX, dest.left);
+    EXPECT_EQ(50 + INT_MIN, dest.top);
+    EXPECT_EQ(300, dest.right);
+    EXPECT_EQ(50 + INT_MIN, dest.bottom);
+    drawing.dest = SkinRect{10, 5, 500, 20};
 
     SkinRect whole = ResolveSourceRect(drawing, 16, 8);
     EXPECT_EQ(16, whole.right);

@@ -1,6 +1,4 @@
-#include "ImageLoader.h"
 #include "ImagePixels.h"
-#include "SkinResources.h"
 
 #include "BmpBuilder.h"
 #include "ZipBuilder.h"
@@ -46,12 +44,6 @@ std::vector<uint8_t> MakePng(int width, int height, const std::vector<uint8_t>& 
     PutChunk(png, "IDAT", packed);
     PutChunk(png, "IEND", {});
     return png;
-}
-
-// 0xRRGGBB of pixel (x, y) in rows of RGB byte triples, top row first.
-uint32_t RgbAt(const std::vector<uint8_t>& rgb, int width, int x, int y) {
-    const uint8_t* p = &rgb[static_cast<size_t>(y * width + x) * 3];
-    return static_cast<uint32_t>(p[0]) << 16 | static_cast<uint32_t>(p[1]) << 8 | p[2];
 }
 
 } // namespace
@@ -110,38 +102,22 @@ TEST(ImagePixels, RefusesUndecodableAndAbsurdImages) {
     }
     EXPECT_FALSE(DecodeImagePixels(huge.data(), huge.size(), 0, image));
 
+    // A complete 43-byte GIF whose canvas is 5000 x 5000: each side allowed, but
+    // the decoder would set up 225 MB of canvas for one drawn pixel.
+    const std::vector<uint8_t> gif = {'G',  'I',  'F',  '8',  '9',  'a',  0x88, 0x13, 0x88, 0x13, 0x80,
+                                      0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x21, 0xF9, 0x04,
+                                      0x01, 0x00, 0x00, 0x00, 0x00, 0x2C, 0x00, 0x00, 0x00, 0x00, 0x01,
+                                      0x00, 0x01, 0x00, 0x00, 0x02, 0x02, 0x44, 0x01, 0x00, 0x3B};
+    EXPECT_FALSE(DecodeImagePixels(gif.data(), gif.size(), 0, image));
+
+    // A 24-byte run-length TGA header of 2048 x 4130 and no pixel data.
+    const std::vector<uint8_t> tga = {0x00, 0x00, 0x0A, 0x10, 0x00, 0x03, 0x04, 0x00, 0x00, 0x44, 0x00, 0x03,
+                                      0x00, 0x08, 0x22, 0x10, 0x20, 0x00, 0x01, 0x04, 0x03, 0x04, 0x05, 0x06};
+    EXPECT_FALSE(DecodeImagePixels(tga.data(), tga.size(), 0, image));
+
     std::vector<uint8_t> bloated = png;
     bloated[33] = 0x7F; // the data chunk claims almost 2 GB
     EXPECT_FALSE(DecodeImagePixels(bloated.data(), bloated.size(), 0, image));
     EXPECT_EQ(0, image.width);
     EXPECT_TRUE(image.pixels.empty());
-}
-
-TEST(ImageLoader, CreatesTopDownDibSectionFromSkinPackage) {
-    std::vector<uint8_t> rgb = {255, 0,  255, 10,  20, 30, // top row
-                                40,  50, 60,  255, 0,  255};
-    std::vector<uint8_t> zip =
-        BuildZip({{"images/key.bmp", MakeBmp(2, 2, [&](int x, int y) { return RgbAt(rgb, 2, x, y); }), true}});
-    CSkinStore store;
-    store.SetResourceZip(zip.data(), zip.size());
-
-    std::unique_ptr<TImageInfo> image = LoadSkinImage(L"images\\key.bmp", nullptr, 0xFFFF00FF, &store);
-    ASSERT_TRUE(image);
-    EXPECT_EQ(2, image->nX);
-    EXPECT_EQ(2, image->nY);
-    EXPECT_TRUE(image->alphaChannel);
-    EXPECT_EQ(0xFFFF00FFu, image->dwMask);
-
-    DIBSECTION dib;
-    ASSERT_EQ(static_cast<int>(sizeof(dib)), GetObjectW(image->hBitmap, sizeof(dib), &dib));
-    EXPECT_EQ(32, dib.dsBm.bmBitsPixel);
-    ASSERT_NE(nullptr, dib.dsBm.bmBits);
-    const uint32_t* bits = static_cast<const uint32_t*>(dib.dsBm.bmBits);
-    EXPECT_EQ(0u, bits[0]);
-    EXPECT_EQ(0xFF0A141Eu, bits[1]);
-    EXPECT_EQ(0xFF28323Cu, bits[2]); // second row follows the first: top-down
-    EXPECT_EQ(0u, bits[3]);
-
-    EXPECT_FALSE(LoadSkinImage(L"missing.png", nullptr, 0, &store));
-    EXPECT_FALSE(LoadSkinImage(L"", nullptr, 0, &store));
 }

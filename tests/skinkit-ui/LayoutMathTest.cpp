@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 using namespace SkinKit;
 
 namespace {
@@ -131,6 +133,12 @@ TEST(Progress, FillWidthsWithRangeCorrection) {
     EXPECT_EQ(ProgressFillRect(10, 200, false, {0, 100, 25}), (UiRect{0, 150, 10, 200}));
     // Large ranges do not overflow the product.
     EXPECT_EQ(ProgressFillRect(30000, 3, true, {0, 1000000, 500000}).right, 15000);
+    // Ranges from the markup may span the whole int range or sit at its top.
+    EXPECT_EQ(ProgressFillRect(400, 3, true, {INT_MIN, INT_MAX, INT_MAX}).right, 400);
+    EXPECT_EQ(ProgressFillRect(400, 200, false, {INT_MIN, INT_MAX, INT_MIN}).top, 200);
+    const ProgressRange top = NormaliseProgress({INT_MAX, INT_MAX, 5});
+    EXPECT_EQ(top.maximum - top.minimum, 1);
+    EXPECT_EQ(top.value, top.minimum);
 }
 
 TEST(ImageSplit, NineGridKeepsCornersAndStretchesTheRest) {

@@ -111,7 +111,7 @@ TEST(Documents, NonAsciiTextsBecomeUnicodeEscapes) {
     Json::Value root = BuildBaseDocument(MachineProfile());
     EventArguments args;
     args.ver = L"中文版";
-    args.eventId = L"\U0001F600"; // outside the basic plane: a surrogate pair
+    args.eventId = L"\xD83D\xDE00"; // U+1F600, outside the basic plane: a surrogate pair
     AddEventMembers(root, args, kSeconds, "S");
     std::string text = SerializeDocument(root);
 
