@@ -154,3 +154,31 @@ movara_browse_to() { # <dialog window id> <folder name on C:>...
   done
   xdo key --window "$dialog" Return
 }
+
+# Checks: each prints PASS or FAIL and failures counts the failed ones.
+failures=0
+pass() { echo "PASS: $*"; }
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+check() { # <description> <command...>
+  local what=$1
+  shift
+  if "$@"; then pass "$what"; else fail "$what"; fi
+}
+near() { [ -n "$1" ] && [ -n "$2" ] && [ $(($1 - $2)) -le "$3" ] && [ $(($2 - $1)) -le "$3" ]; }
+
+# The ink width of copyLog's line in a screenshot.
+log_ink() { movara_ink_width "$1" 18 268 464 28; }
+
+# Checks a text the window $win shows by its drawn width, taking screenshots for
+# up to six seconds until it appears (the last one is kept as an artefact).
+check_shown() { # <description> <screenshot> <expected width> <measure command...>
+  local what=$1 shot=$2 expected=$3 got= i
+  shift 3
+  for ((i = 0; i < 30; i++)); do
+    movara_screenshot "$win" "$shot" && got=$("$@" "$shot")
+    near "${got:-0}" "$expected" 8 && break
+    sleep 0.2
+  done
+  check "$what (ink ${got:-none}, text $expected)" near "${got:-0}" "$expected" 8
+}
+log_text() { check_shown "$1" "$2" "$(movara_text_width "$3")" log_ink; }

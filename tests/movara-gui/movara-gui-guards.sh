@@ -18,15 +18,6 @@ rm -f "$WINEPREFIX/dosdevices/z:"
 artifacts="$build/movara-gui-guards-artifacts"
 rm -rf "$artifacts"
 mkdir -p "$artifacts"
-failures=0
-pass() { echo "PASS: $*"; }
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-check() { # <description> <command...>
-  local what=$1
-  shift
-  if "$@"; then pass "$what"; else fail "$what"; fi
-}
-near() { [ -n "$1" ] && [ -n "$2" ] && [ $(($1 - $2)) -le "$3" ] && [ $(($2 - $1)) -le "$3" ]; }
 
 small=
 cleanup() {
@@ -82,19 +73,7 @@ start_movara() { # sets movara_pid and win
   win=$(movara_wait_window "$MOVARA_TITLE" 40) || { fail "the window appears"; exit 1; }
   sleep 1.5
 }
-log_ink() { movara_ink_width "$1" 18 268 464 28; }
 new_field() { movara_ink_width "$1" 104 153 310 22; }
-check_shown() { # <description> <screenshot> <expected width> <measure command...>
-  local what=$1 shot=$2 expected=$3 got= i
-  shift 3
-  for ((i = 0; i < 30; i++)); do
-    movara_screenshot "$win" "$shot" && got=$("$@" "$shot")
-    near "${got:-0}" "$expected" 8 && break
-    sleep 0.2
-  done
-  check "$what (ink ${got:-none}, text $expected)" near "${got:-0}" "$expected" 8
-}
-log_text() { check_shown "$1" "$2" "$(movara_text_width "$3")" log_ink; }
 # Clicks "..." and prints the id of the window that opens, if one does.
 open_browser() { # [seconds]
   local before i dialog

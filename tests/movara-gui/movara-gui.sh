@@ -16,17 +16,8 @@ ostra_prepare_prefix
 artifacts="$build/movara-gui-artifacts${OSTRA_TEST_VARIANT:-}"
 rm -rf "$artifacts"
 mkdir -p "$artifacts"
-failures=0
-pass() { echo "PASS: $*"; }
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-check() { # <description> <command...>
-  local what=$1
-  shift
-  if "$@"; then pass "$what"; else fail "$what"; fi
-}
 # Text wider than an edit field is cut at the field's edge.
 field_width() { local w; w=$(movara_text_width "$1"); echo $((w > 336 ? 336 : w)); }
-near() { [ -n "$1" ] && [ -n "$2" ] && [ $(($1 - $2)) -le "$3" ] && [ $(($2 - $1)) -le "$3" ]; }
 
 cleanup() {
   wineserver -k >/dev/null 2>&1
@@ -88,22 +79,8 @@ wait_exit() { # <pid> [seconds]
   wait "$1" && exit_code=0 || exit_code=$?
 }
 
-log_ink() { movara_ink_width "$1" 18 268 464 28; }
 field_ink() { movara_ink_width "$1" "$2" "$3" "${4:-340}" 22; }
 
-# Checks a text the window shows by its drawn width, taking screenshots for up
-# to six seconds until it appears (the last one is kept as an artefact).
-check_shown() { # <description> <screenshot> <expected width> <measure command...>
-  local what=$1 shot=$2 expected=$3 got= i
-  shift 3
-  for ((i = 0; i < 30; i++)); do
-    movara_screenshot "$win" "$shot" && got=$("$@" "$shot")
-    near "${got:-0}" "$expected" 8 && break
-    sleep 0.2
-  done
-  check "$what (ink ${got:-none}, text $expected)" near "${got:-0}" "$expected" 8
-}
-log_text() { check_shown "$1" "$2" "$(movara_text_width "$3")" log_ink; }
 old_field() { field_ink "$1" 104 95; }
 new_field() { field_ink "$1" 104 153 310; }
 

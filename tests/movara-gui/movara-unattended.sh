@@ -14,14 +14,6 @@ source "$here/gui-lib.sh"
 ostra_prepare_prefix
 rm -f "$WINEPREFIX/dosdevices/z:"
 
-failures=0
-pass() { echo "PASS: $*"; }
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-check() { # <description> <command...>
-  local what=$1
-  shift
-  if "$@"; then pass "$what"; else fail "$what"; fi
-}
 
 small=
 cleanup() {
