@@ -63,11 +63,14 @@ std::wstring UpperCase(const std::wstring& text) {
     return length == static_cast<int>(text.size()) ? upper : text;
 }
 
-// The system's own reading of an absolute path ("." and "..", separators, name ends).
-std::wstring FullPathName(const std::wstring& path) {
+// The text a path query writes, asked once more with the size it reports when
+// the first buffer is too small; empty when the query fails.
+// query(buffer, capacity) returns the length written, or the capacity it needs.
+template <typename Query>
+std::wstring QueryPathText(Query query) {
     std::vector<wchar_t> buffer(MAX_PATH);
     for (int attempt = 0; attempt < 2; ++attempt) {
-        const DWORD length = GetFullPathNameW(path.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
+        const DWORD length = query(buffer.data(), static_cast<DWORD>(buffer.size()));
         if (length == 0)
             return {};
         if (length < buffer.size())
@@ -77,18 +80,16 @@ std::wstring FullPathName(const std::wstring& path) {
     return {};
 }
 
+// The system's own reading of an absolute path ("." and "..", separators, name ends).
+std::wstring FullPathName(const std::wstring& path) {
+    return QueryPathText(
+        [&](wchar_t* buffer, DWORD capacity) { return GetFullPathNameW(path.c_str(), capacity, buffer, nullptr); });
+}
+
 // The long form of every short (8.3) name in an existing path; empty when it cannot be read.
 std::wstring LongPathName(const std::wstring& path) {
-    std::vector<wchar_t> buffer(MAX_PATH);
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        const DWORD length = GetLongPathNameW(path.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (length == 0)
-            return {};
-        if (length < buffer.size())
-            return std::wstring(buffer.data(), length);
-        buffer.assign(length + 1, L'\0');
-    }
-    return {};
+    return QueryPathText(
+        [&](wchar_t* buffer, DWORD capacity) { return GetLongPathNameW(path.c_str(), buffer, capacity); });
 }
 
 // The path the system reaches when it opens an existing folder, links followed; empty when it cannot tell.
@@ -98,17 +99,9 @@ std::wstring FinalPathName(const std::wstring& folder, bool literal) {
                                          FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!handle)
         return {};
-    std::vector<wchar_t> buffer(MAX_PATH);
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        const DWORD length = GetFinalPathNameByHandleW(handle.get(), buffer.data(), static_cast<DWORD>(buffer.size()),
-                                                       FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-        if (length == 0)
-            return {};
-        if (length < buffer.size())
-            return std::wstring(buffer.data(), length);
-        buffer.assign(length + 1, L'\0');
-    }
-    return {};
+    return QueryPathText([&](wchar_t* buffer, DWORD capacity) {
+        return GetFinalPathNameByHandleW(handle.get(), buffer, capacity, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    });
 }
 
 // Deleting folder would delete one of the system's top folders, or the folder itself is one.
