@@ -147,6 +147,9 @@ private:
     static DWORD WINAPI JobThreadMain(void* engine);
     static DWORD WINAPI ReaderThreadMain(void* engine);
     static DWORD WINAPI WriterThreadMain(void* engine);
+    static DWORD WINAPI PrefaultThreadMain(void* engine);
+    // Called by the job thread, and by the destructor once no job thread runs.
+    void WaitForRingPrefault();
 
     void* AllocateRegion(size_t size);
     bool Ready() const;
@@ -204,10 +207,12 @@ private:
     ChunkHeader* queue_ = nullptr; // sentinel of the chunk queue
     ChunkHeader* heldChunk_ = nullptr;
     uint32_t maxReadPiece_ = 8388608;
-    uint32_t maxWritePiece_ = 8388608;
+    uint32_t maxWritePiece_ = 1048576;
     HANDLE readerThread_ = nullptr;
     HANDLE writerThread_ = nullptr;
     HANDLE jobThread_ = nullptr;
+    HANDLE ringPrefault_ = nullptr;
+    std::atomic<uint32_t> prefaultCancel_{0};
     Region* regions_ = nullptr;
     wchar_t* currentSource_ = nullptr;
     wchar_t* currentDestination_ = nullptr;

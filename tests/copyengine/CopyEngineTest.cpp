@@ -319,6 +319,10 @@ TEST(CopyEngine, AFileThatFailsAfterBeingCountedTakesItsBytesBack) {
     ExpectSameFile(before.at(L"small"), tree.Path(L"src\\small"), tree.Path(L"dst\\small"));
 }
 
+// Reads of a whole chunk shrink in 1 MiB steps while the system runs short of
+// resources. Writes go out in requests of at most 1 MiB, so there is nothing
+// smaller to try: a write refused that way fails its file, and nothing of the
+// file is left.
 TEST(CopyEngine, ShrinksRequestsWhenTheSystemRunsShortOfResources) {
     TempTree tree;
     MakeDirs(tree.Path(L"src"));
@@ -334,13 +338,33 @@ TEST(CopyEngine, ShrinksRequestsWhenTheSystemRunsShortOfResources) {
     engine.SetIoObserver(&observer);
     ExpectComplete(RunToEnd(engine, tree.Path(L"src"), tree.Path(L"dst")), 1, 20000000);
     ExpectCopyOf(tree.Path(L"src"), before, tree.Path(L"dst"));
-    bool sawRead = false, sawWrite = false;
+    bool sawShrunkRead = false;
+    size_t writes = 0;
     for (const auto& entry : observer.Requests()) {
-        if (entry.request.length == 6u * 1024 * 1024)
-            (entry.request.isWrite ? sawWrite : sawRead) = true;
+        if (entry.request.step == CopyIoStep::Read && entry.request.length == 6u * 1024 * 1024)
+            sawShrunkRead = true;
+        if (entry.request.step == CopyIoStep::Write) {
+            ++writes;
+            EXPECT_LE(entry.request.length, 1024u * 1024);
+        }
     }
-    EXPECT_TRUE(sawRead);
-    EXPECT_TRUE(sawWrite);
+    EXPECT_TRUE(sawShrunkRead);
+    EXPECT_GT(writes, 0u);
+
+    const std::wstring again = tree.Path(L"again");
+    MakeDirs(again);
+    CCopyEngine refusing;
+    RecordingObserver refusals;
+    refusals.failWith = [](const CopyIoRequest& r) -> uint32_t {
+        return r.step == CopyIoStep::Write && r.offset >= 4u * 1024 * 1024 ? ERROR_NO_SYSTEM_RESOURCES : 0;
+    };
+    refusing.SetIoObserver(&refusals);
+    CopyProgress progress = RunToEnd(refusing, tree.Path(L"src"), again);
+    EXPECT_NE(progress.runEnded, 0u);
+    EXPECT_GE(progress.errors, 1u);
+    EXPECT_EQ(progress.filesCopied, 0u);
+    EXPECT_EQ(progress.bytesDone, 0u);
+    EXPECT_TRUE(ListTree(again).empty());
 }
 
 // The owner takes bytes done equal to bytes total as the end of the copy, so
