@@ -100,6 +100,8 @@ LRESULT CMainFrameWnd::OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     if (uMsg == WM_PAINT && !firstPaintNoted_) {
         firstPaintNoted_ = true;
         NoteTiming(L"first paint done");
+        // Started only now, so that it does not slow the window's start.
+        system_.PrepareCopyEngine();
     }
     return result;
 }

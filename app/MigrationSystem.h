@@ -15,6 +15,9 @@ class MigrationSystem : public IMigrationSystem {
 public:
     MigrationSystem() = default;
 
+    // Lets the copy engine ready its buffer while the window waits for the user.
+    void PrepareCopyEngine() { copyEngine_.PrepareRing(); }
+
     // Runs on the calling thread just before the engine counts the tree.
     void SetBeforeCopy(std::function<void()> beforeCopy) { beforeCopy_ = std::move(beforeCopy); }
 

