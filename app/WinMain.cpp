@@ -30,6 +30,8 @@ int RunCommand(const MovaraOptions& options, const wchar_t* arguments) {
     }
     default: {
         MigrationSystem system;
+        // The engine readies its buffer while the checks and the client's stop run.
+        system.PrepareCopyEngine();
         return RunUnattended(options, system, kUnattendedPollMs);
     }
     }
