@@ -181,6 +181,15 @@ bool ParentFolder(const wchar_t* path, wchar_t* out, size_t capacity) {
     return true;
 }
 
+// Waits for a thread to end and closes its handle; nothing when there is none.
+void JoinThread(HANDLE* thread) {
+    if (!*thread)
+        return;
+    WaitForSingleObject(*thread, INFINITE);
+    CloseHandle(*thread);
+    *thread = nullptr;
+}
+
 void UnlinkAll(ChunkHeader* sentinel) {
     sentinel->next = sentinel;
     sentinel->prev = sentinel;
@@ -210,13 +219,9 @@ CCopyEngine::CCopyEngine() {
 
 CCopyEngine::~CCopyEngine() {
     prefaultCancel_ = 1;
-    if (jobThread_) {
-        stop_ = 1;
-        WaitForSingleObject(jobThread_, INFINITE);
-        CloseHandle(jobThread_);
-        jobThread_ = nullptr;
-    }
-    WaitForRingPrefault();
+    stop_ = 1;
+    JoinThread(&jobThread_);
+    JoinThread(&ringPrefault_);
     FreeJobs();
     CloseGate();
     if (gate_.readerFinished)
@@ -273,14 +278,6 @@ DWORD WINAPI CCopyEngine::PrefaultThreadMain(void* engine) {
          offset += page)
         bytes[offset] = 0;
     return 0;
-}
-
-void CCopyEngine::WaitForRingPrefault() {
-    if (!ringPrefault_)
-        return;
-    WaitForSingleObject(ringPrefault_, INFINITE);
-    CloseHandle(ringPrefault_);
-    ringPrefault_ = nullptr;
 }
 
 bool CCopyEngine::Ready() const {
@@ -384,11 +381,7 @@ void CCopyEngine::FreeJobs() {
 void CCopyEngine::FinishPreviousRun() {
     // The job list is not shared with a running job thread: a job added while
     // a run is going waits for that run to end.
-    if (!jobThread_)
-        return;
-    WaitForSingleObject(jobThread_, INFINITE);
-    CloseHandle(jobThread_);
-    jobThread_ = nullptr;
+    JoinThread(&jobThread_);
 }
 
 void CCopyEngine::RefuseJob() {
@@ -543,8 +536,9 @@ bool CCopyEngine::PrepareGate() {
 }
 
 void CCopyEngine::RunJobs() {
+    // The ring is used from here on: the thread readying it stops first.
     prefaultCancel_ = 1;
-    WaitForRingPrefault();
+    JoinThread(&ringPrefault_);
     if (!JobListEmpty()) {
         stop_ = 0;
         uint32_t now = GetTickCount();
@@ -571,13 +565,8 @@ void CCopyEngine::RunJobs() {
                 finished = WaitForSingleObject(gate_.readerFinished, 100) == WAIT_OBJECT_0;
             if (!finished)
                 break;
-            for (HANDLE* worker : {&readerThread_, &writerThread_}) {
-                if (*worker) {
-                    WaitForSingleObject(*worker, INFINITE);
-                    CloseHandle(*worker);
-                    *worker = nullptr;
-                }
-            }
+            for (HANDLE* worker : {&readerThread_, &writerThread_})
+                JoinThread(worker);
         }
     }
     EndRun();

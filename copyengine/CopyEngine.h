@@ -155,8 +155,6 @@ private:
     static DWORD WINAPI ReaderThreadMain(void* engine);
     static DWORD WINAPI WriterThreadMain(void* engine);
     static DWORD WINAPI PrefaultThreadMain(void* engine);
-    // Called by the job thread, and by the destructor once no job thread runs.
-    void WaitForRingPrefault();
 
     void* AllocateRegion(size_t size);
     bool Ready() const;
@@ -218,7 +216,7 @@ private:
     HANDLE readerThread_ = nullptr;
     HANDLE writerThread_ = nullptr;
     HANDLE jobThread_ = nullptr;
-    HANDLE ringPrefault_ = nullptr;
+    HANDLE ringPrefault_ = nullptr; // joined by the job thread, or by the destructor once none runs
     std::atomic<uint32_t> prefaultCancel_{0};
     Region* regions_ = nullptr;
     wchar_t* currentSource_ = nullptr;
