@@ -4,16 +4,13 @@
 
 #include "FuzzText.h"
 
-#include <cstring>
 #include <memory>
 
 using namespace SkinKit;
 using FuzzText::Check;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    std::unique_ptr<uint8_t[]> bytes(new uint8_t[size ? size : 1]);
-    if (size)
-        std::memcpy(bytes.get(), data, size);
+    std::unique_ptr<uint8_t[]> bytes = FuzzText::ExactCopy(data, size);
 
     DecodedImage image;
     if (DecodeImagePixels(bytes.get(), size, 0xFFFF00FF, image)) {

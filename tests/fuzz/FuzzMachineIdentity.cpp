@@ -12,9 +12,7 @@
 using FuzzText::Check;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    std::unique_ptr<uint8_t[]> reply(new uint8_t[size ? size : 1]);
-    if (size)
-        std::memcpy(reply.get(), data, size);
+    std::unique_ptr<uint8_t[]> reply = FuzzText::ExactCopy(data, size);
     const std::string identity = FormatIdentifyReply(reply.get(), size);
     Check(identity.size() <= 28, "identity longer than its fields");
     Check(size >= kIdentifyReplySize || identity.empty(), "identity from a short reply");

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -52,6 +54,15 @@ inline std::wstring Widened(const std::string& bytes) {
 }
 
 // A fuzzer fault: the process stops with a message libFuzzer reports as a crash.
+// A copy of exactly `size` bytes on the heap (the fuzzer's own buffer may be
+// larger), so that the sanitizer catches any read past the end.
+inline std::unique_ptr<uint8_t[]> ExactCopy(const uint8_t* data, size_t size) {
+    std::unique_ptr<uint8_t[]> bytes(new uint8_t[size ? size : 1]);
+    if (size)
+        std::memcpy(bytes.get(), data, size);
+    return bytes;
+}
+
 [[noreturn]] inline void Fail(const char* what) {
     std::fprintf(stderr, "invariant broken: %s\n", what);
     std::abort();

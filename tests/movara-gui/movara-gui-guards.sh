@@ -9,11 +9,10 @@
 set -uo pipefail
 build=$(cd "$1" && pwd)
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-export OSTRA_WINEPREFIX="$build/wineprefix-movara-guards"
+export OSTRA_WINEPREFIX="$build/wineprefix-movara-guards" OSTRA_WINE_NO_Z=1
 source "$here/../../tools/wine-env"
 source "$here/gui-lib.sh"
 ostra_prepare_prefix
-rm -f "$WINEPREFIX/dosdevices/z:"
 
 artifacts="$build/movara-gui-guards-artifacts"
 rm -rf "$artifacts"
