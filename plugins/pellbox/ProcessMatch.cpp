@@ -48,15 +48,17 @@ bool AnyProcessNamed(const std::vector<ProcessEntry>& entries, uint32_t ownId, c
 }
 
 bool AnyProcessWithImagePath(const std::vector<ProcessEntry>& entries, uint32_t ownId, const std::wstring& target,
-                             const std::function<bool(uint32_t id, std::wstring& path)>& imagePathOf) {
+                             const std::function<bool(uint32_t id, std::wstring& path)>& imagePathOf,
+                             const std::function<bool(uint32_t id)>& runsTarget) {
     const std::wstring comparableTarget = ComparablePath(target);
     for (const ProcessEntry& entry : entries) {
         if (IsSkippedProcess(entry.id, ownId))
             continue;
         std::wstring path;
-        if (!imagePathOf(entry.id, path))
-            continue;
-        if (!path.empty() && EqualsIgnoringAsciiCase(ComparablePath(path), comparableTarget))
+        if (imagePathOf(entry.id, path) && !path.empty() &&
+            EqualsIgnoringAsciiCase(ComparablePath(path), comparableTarget))
+            return true;
+        if (runsTarget && runsTarget(entry.id))
             return true;
     }
     return false;

@@ -33,9 +33,12 @@ std::wstring ComparablePath(const std::wstring& path);
 bool AnyProcessNamed(const std::vector<ProcessEntry>& entries, uint32_t ownId, const std::wstring& name);
 
 // imagePathOf returns a process's image path, or nothing when it cannot be
-// opened; both it and target are compared in their comparable spelling.
+// opened; both it and target are compared in their comparable spelling. When
+// the spellings differ, runsTarget (when given) decides whether the process's
+// image is the target file under another name.
 bool AnyProcessWithImagePath(const std::vector<ProcessEntry>& entries, uint32_t ownId, const std::wstring& target,
-                             const std::function<bool(uint32_t id, std::wstring& path)>& imagePathOf);
+                             const std::function<bool(uint32_t id, std::wstring& path)>& imagePathOf,
+                             const std::function<bool(uint32_t id)>& runsTarget = nullptr);
 
 // What an exclusive open of a program file found.
 enum class ProgramFileState {

@@ -1,5 +1,6 @@
 #include "ProcessQueries.h"
 
+#include "FileIdentity.h"
 #include "SystemLibrary.h"
 #include "UniqueHandle.h"
 
@@ -143,7 +144,15 @@ int IsProcessRunningByFilePath(const std::wstring& path) {
     std::vector<ProcessEntry> entries;
     if (!TakeProcessSnapshot(entries))
         return 0;
-    return AnyProcessWithImagePath(entries, GetCurrentProcessId(), target, &ImagePathOf) ? 1 : 0;
+    // A program file has many names (another drive letter, a short name, a
+    // link on the way): a process runs it when its image is the same file.
+    std::vector<Ostra::FileIdentity> file(1);
+    const bool known = Ostra::ReadIdentity(path, &file[0]) == Ostra::IdentityRead::Read;
+    const auto runsTarget = [&](uint32_t id) {
+        std::wstring image;
+        return known && FullImagePathOf(id, image) && Ostra::IsOneOf(image, file) == Ostra::IdentityAnswer::Yes;
+    };
+    return AnyProcessWithImagePath(entries, GetCurrentProcessId(), target, &ImagePathOf, runsTarget) ? 1 : 0;
 }
 
 int IsProcessRunningByFileName(const std::wstring& name) {

@@ -46,6 +46,16 @@ TEST(ProcessMatch, ImagePathQueryOpensOnlyCandidatesAndComparesWholePaths) {
     EXPECT_EQ(asked, (std::vector<uint32_t>{100, 300}));
     EXPECT_FALSE(AnyProcessWithImagePath(kSnapshot, kOwnId, L"C:\\Program Files\\Ostra", imagePathOf));
     EXPECT_FALSE(AnyProcessWithImagePath(kSnapshot, kOwnId, L"", imagePathOf));
+
+    // Another name of the file (a short name, another drive letter) is found by
+    // the identity check, which is never asked about the caller itself.
+    std::vector<uint32_t> identityAsked;
+    auto runsTarget = [&](uint32_t id) {
+        identityAsked.push_back(id);
+        return id == 300;
+    };
+    EXPECT_TRUE(AnyProcessWithImagePath(kSnapshot, kOwnId, L"D:\\OSTRA~1\\OSTRAM~1.EXE", imagePathOf, runsTarget));
+    EXPECT_EQ(identityAsked, (std::vector<uint32_t>{100, 300}));
 }
 
 TEST(ProcessMatch, DeviceFormReplacesTheDrive) {
