@@ -23,7 +23,7 @@ public:
 
     UINT GetButtonState() const { return m_uButtonState; }
     bool Activate() override;
-    bool AcceptsTabFocus() const override { return IsEnabled() && IsKeyboardEnabled() && IsVisible(); }
+    bool AcceptsTabFocus() const override { return m_bTabStop && IsEnabled() && IsKeyboardEnabled() && IsVisible(); }
     void SetEnabled(bool enabled = true) override;
 
     void DoEvent(TEventUI& event) override;

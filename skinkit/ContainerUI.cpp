@@ -142,8 +142,9 @@ int CContainerUI::ArrangeItems(RECT inner, bool vertical) {
         SIZE s = m_items[i]->EstimateSize(SIZE{available.cx, available.cy});
         return UiSize{s.cx, s.cy};
     };
-    const LayoutOutcome out = vertical ? LayoutVertically(area, m_iChildPadding, items, desired)
-                                       : LayoutHorizontally(area, m_iChildPadding, items, desired);
+    const int childPadding = Scaled(m_iChildPadding);
+    const LayoutOutcome out = vertical ? LayoutVertically(area, childPadding, items, desired)
+                                       : LayoutHorizontally(area, childPadding, items, desired);
     for (size_t i = 0; i < m_items.size(); ++i) {
         if (items[i].visible && items[i].floating) {
             SetFloatPos(static_cast<int>(i));
@@ -157,10 +158,11 @@ int CContainerUI::ArrangeItems(RECT inner, bool vertical) {
 
 RECT CContainerUI::LayoutRect() const {
     RECT rc = m_rcItem;
-    rc.left += m_rcInset.left;
-    rc.top += m_rcInset.top;
-    rc.right -= m_rcInset.right;
-    rc.bottom -= m_rcInset.bottom;
+    const RECT inset = Scaled(m_rcInset);
+    rc.left += inset.left;
+    rc.top += inset.top;
+    rc.right -= inset.right;
+    rc.bottom -= inset.bottom;
     if (m_pVerticalScrollBar && m_pVerticalScrollBar->IsVisible())
         rc.right -= m_pVerticalScrollBar->GetFixedWidth();
     if (m_pHorizontalScrollBar && m_pHorizontalScrollBar->IsVisible())
@@ -334,7 +336,7 @@ void CContainerUI::DoPaint(HDC hDC, const RECT& rcPaint) {
     if (!::IntersectRect(&area, &rcPaint, &m_rcItem))
         return;
     {
-        ClipScope own(hDC, m_rcItem, m_cxyBorderRound);
+        ClipScope own(hDC, m_rcItem, SIZE{Scaled(m_cxyBorderRound.cx), Scaled(m_cxyBorderRound.cy)});
         CControlUI::DoPaint(hDC, area);
         const RECT inner = LayoutRect();
         for (auto& item : m_items) {

@@ -63,12 +63,18 @@ void CControlUI::SetPos(RECT rc, bool needInvalidate) {
     for (auto& listener : m_sizeListeners)
         listener(this);
 
-    if (m_bFloat && m_pParent) {
+    // A floating control put somewhere else than its markup place keeps the
+    // new place, in markup units (at 96 dpi).
+    const RECT markupPlace = GetFloatRect();
+    if (m_bFloat && m_pParent && !::EqualRect(&m_rcItem, &markupPlace)) {
         const RECT& parentPos = m_pParent->GetPos();
-        int x = m_cXY.cx, y = m_cXY.cy;
+        const SIZE scaledXY = GetFixedXY();
+        int x = scaledXY.cx, y = scaledXY.cy;
         FloatingOffsetFromRect(ToUi(parentPos), ToUi(m_rcItem), x, y);
-        m_cXY = SIZE{x, y};
-        m_cxyFixed = SIZE{m_rcItem.right - m_rcItem.left, m_rcItem.bottom - m_rcItem.top};
+        const int dpi = m_pManager ? m_pManager->GetDpi() : kBaseDpi;
+        auto unscale = [dpi](int v) { return UnscaleLength(v, dpi); };
+        m_cXY = SIZE{unscale(x), unscale(y)};
+        m_cxyFixed = SIZE{unscale(m_rcItem.right - m_rcItem.left), unscale(m_rcItem.bottom - m_rcItem.top)};
     }
 
     if (!needInvalidate || !m_pManager)
@@ -87,10 +93,23 @@ void CControlUI::SetPos(RECT rc, bool needInvalidate) {
     }
 }
 
+int CControlUI::Scaled(int length) const {
+    return m_pManager ? ScaleLength(length, m_pManager->GetDpi()) : length;
+}
+
+RECT CControlUI::Scaled(const RECT& edges) const {
+    return RECT{Scaled(edges.left), Scaled(edges.top), Scaled(edges.right), Scaled(edges.bottom)};
+}
+
+SIZE CControlUI::GetFixedXY() const {
+    return SIZE{Scaled(m_cXY.cx), Scaled(m_cXY.cy)};
+}
+
 RECT CControlUI::GetFloatRect() const {
     if (!m_pParent)
         return m_rcItem;
-    const UiRect r = FloatingRect(ToUi(m_pParent->GetPos()), m_cXY.cx, m_cXY.cy, m_cxyFixed.cx, m_cxyFixed.cy);
+    const SIZE xy = GetFixedXY();
+    const UiRect r = FloatingRect(ToUi(m_pParent->GetPos()), xy.cx, xy.cy, GetFixedWidth(), GetFixedHeight());
     return ToWin(r);
 }
 
@@ -174,6 +193,9 @@ void CControlUI::SetEnabled(bool enabled) {
     if (m_bEnabled == enabled)
         return;
     m_bEnabled = enabled;
+    // A disabled control keeps no focus: keys would go to a control that cannot answer.
+    if (!enabled && m_bFocused && m_pManager)
+        m_pManager->SetFocus(nullptr);
     Invalidate();
 }
 
@@ -314,6 +336,12 @@ void CControlUI::SetAttribute(const wchar_t* name, const wchar_t* value) {
         SetBorderColor(ParseColor(value));
     } else if (n == L"focusbordercolor") {
         m_dwFocusBorderColor = ParseColor(value);
+    } else if (n == L"focusmark") {
+        m_dwFocusMarkColor = ParseColor(value);
+    } else if (n == L"focusmarksize") {
+        m_nFocusMarkSize = ParseInt(value) < 1 ? 1 : ParseInt(value);
+    } else if (n == L"tabstop") {
+        m_bTabStop = ParseBool(value);
     } else if (n == L"bordersize") {
         if (wcschr(value, L',')) {
             SkinRect r = ParseRect(value);
@@ -384,19 +412,27 @@ void CControlUI::ApplyAttributeList(const std::wstring& list) {
 }
 
 SIZE CControlUI::EstimateSize(SIZE) {
-    return m_cxyFixed;
+    return SIZE{GetFixedWidth(), GetFixedHeight()};
 }
 
 void CControlUI::DoPaint(HDC hDC, const RECT& rcPaint) {
     RECT clip;
     if (!::IntersectRect(&clip, &rcPaint, &m_rcItem))
         return;
-    ClipScope scope(hDC, m_rcItem, m_cxyBorderRound);
+    const SIZE round{Scaled(m_cxyBorderRound.cx), Scaled(m_cxyBorderRound.cy)};
+    ClipScope scope(hDC, m_rcItem, round);
     PaintBkColor(hDC);
     PaintBkImage(hDC);
     PaintStatusImage(hDC);
     PaintText(hDC);
     PaintBorder(hDC);
+    if (m_bFocused)
+        PaintFocusMark(hDC);
+}
+
+void CControlUI::PaintFocusMark(HDC hDC) {
+    if (m_dwFocusMarkColor != 0)
+        DrawRectOutline(hDC, m_rcItem, Scaled(m_nFocusMarkSize), m_dwFocusMarkColor);
 }
 
 void CControlUI::PaintBkColor(HDC hDC) {
@@ -429,12 +465,13 @@ void CControlUI::PaintBorder(HDC hDC) {
     if (color == 0)
         return;
     if (m_bSideBorders) {
-        DrawSideBorders(hDC, m_rcItem, m_rcBorderSize, color);
+        DrawSideBorders(hDC, m_rcItem, Scaled(m_rcBorderSize), color);
     } else if (m_nBorderSize > 0) {
         if (m_cxyBorderRound.cx > 0 || m_cxyBorderRound.cy > 0)
-            DrawRoundRect(hDC, m_rcItem, m_cxyBorderRound, m_nBorderSize, color);
+            DrawRoundRect(hDC, m_rcItem, SIZE{Scaled(m_cxyBorderRound.cx), Scaled(m_cxyBorderRound.cy)},
+                          Scaled(m_nBorderSize), color);
         else
-            DrawRectOutline(hDC, m_rcItem, m_nBorderSize, color);
+            DrawRectOutline(hDC, m_rcItem, Scaled(m_nBorderSize), color);
     }
 }
 

@@ -42,6 +42,7 @@ public:
     virtual std::wstring GetText() const { return m_sText; }
     virtual void SetText(const std::wstring& text);
     const std::wstring& GetToolTip() const { return m_sToolTip; }
+    void SetToolTip(const std::wstring& text) { m_sToolTip = text; }
     const std::wstring& GetUserData() const { return m_sUserData; }
     // Name of the virtual window whose notification map handles this control's notifications.
     const std::wstring& GetVirtualWnd() const { return m_sVirtualWnd; }
@@ -61,21 +62,25 @@ public:
     int GetWidth() const { return m_rcItem.right - m_rcItem.left; }
     int GetHeight() const { return m_rcItem.bottom - m_rcItem.top; }
 
-    SIZE GetFixedXY() const { return m_cXY; }
+    // Lengths are set as the markup gives them (pixels at 96 dpi) and read in
+    // pixels of the window's dpi.
+    int Scaled(int length) const;
+    RECT Scaled(const RECT& edges) const;
+    SIZE GetFixedXY() const;
     void SetFixedXY(SIZE xy);
-    int GetFixedWidth() const { return m_cxyFixed.cx; }
+    int GetFixedWidth() const { return Scaled(m_cxyFixed.cx); }
     virtual void SetFixedWidth(int cx);
-    int GetFixedHeight() const { return m_cxyFixed.cy; }
+    int GetFixedHeight() const { return Scaled(m_cxyFixed.cy); }
     virtual void SetFixedHeight(int cy);
-    int GetMinWidth() const { return m_cxyMin.cx; }
+    int GetMinWidth() const { return Scaled(m_cxyMin.cx); }
     void SetMinWidth(int cx);
-    int GetMaxWidth() const { return m_cxyMax.cx; }
+    int GetMaxWidth() const { return Scaled(m_cxyMax.cx); }
     void SetMaxWidth(int cx);
-    int GetMinHeight() const { return m_cxyMin.cy; }
+    int GetMinHeight() const { return Scaled(m_cxyMin.cy); }
     void SetMinHeight(int cy);
-    int GetMaxHeight() const { return m_cxyMax.cy; }
+    int GetMaxHeight() const { return Scaled(m_cxyMax.cy); }
     void SetMaxHeight(int cy);
-    RECT GetPadding() const { return m_rcPadding; }
+    RECT GetPadding() const { return Scaled(m_rcPadding); }
     void SetPadding(RECT rc);
     bool IsFloat() const { return m_bFloat; }
     void SetFloat(bool value);
@@ -92,14 +97,15 @@ public:
     virtual void SetKeyboardEnabled(bool enabled = true) { m_bKeyboardEnabled = enabled; }
     virtual bool IsFocused() const { return m_bFocused; }
     virtual void SetFocus();
-    // Whether Tab may move the focus here.
+    // Whether Tab (and a click) may move the focus here.
     virtual bool AcceptsTabFocus() const { return false; }
+    bool IsTabStop() const { return m_bTabStop; }
 
     DWORD GetBkColor() const { return m_dwBackColor; }
     void SetBkColor(DWORD color);
     DWORD GetBorderColor() const { return m_dwBorderColor; }
     void SetBorderColor(DWORD color);
-    int GetBorderSize() const { return m_nBorderSize; }
+    int GetBorderSize() const { return Scaled(m_nBorderSize); }
     void SetBorderSize(int size);
     const std::wstring& GetBkImage() const { return m_sBkImage; }
     void SetBkImage(const std::wstring& image);
@@ -136,6 +142,8 @@ public:
     virtual void PaintStatusImage(HDC hDC) {}
     virtual void PaintText(HDC hDC) {}
     virtual void PaintBorder(HDC hDC);
+    // The mark of the keyboard focus, in the "focusmark" colour, inside the item's edge.
+    virtual void PaintFocusMark(HDC hDC);
 
     // Listeners see this control's notifications before the window does; a
     // listener answering false consumes the notification.
@@ -165,6 +173,9 @@ protected:
     bool m_bVisible = true, m_bInternVisible = true;
     bool m_bEnabled = true, m_bMouseEnabled = true, m_bKeyboardEnabled = true;
     bool m_bFocused = false;
+    bool m_bTabStop = true;
+    DWORD m_dwFocusMarkColor = 0;
+    int m_nFocusMarkSize = 2;
     DWORD m_dwBackColor = 0, m_dwBackColor2 = 0, m_dwBackColor3 = 0, m_dwDisabledBkColor = 0;
     DWORD m_dwBorderColor = 0, m_dwFocusBorderColor = 0;
     int m_nBorderSize = 0;

@@ -3,6 +3,7 @@
 #include "EditWnd.h"
 #include "PaintManagerUI.h"
 #include "RenderEngine.h"
+#include "TextFit.h"
 #include "ValueSyntax.h"
 
 #include <cwchar>
@@ -136,6 +137,12 @@ void CEditUI::DoEvent(TEventUI& event) {
             }
         }
         return;
+    case UIEVENT_WINDOWSIZE:
+        // The window may have a new scale: the open native field takes the font made for it.
+        if (m_pWindow && m_pWindow->GetHWND() && m_pManager)
+            ::SendMessageW(m_pWindow->GetHWND(), WM_SETFONT, reinterpret_cast<WPARAM>(m_pManager->GetFont(m_iFont)),
+                           TRUE);
+        return;
     case UIEVENT_MOUSEMOVE:
     case UIEVENT_BUTTONUP:
         return;
@@ -207,10 +214,28 @@ void CEditUI::PaintStatusImage(HDC hDC) {
 void CEditUI::PaintText(HDC hDC) {
     if (!m_pManager)
         return;
-    const std::wstring text = DisplayText();
+    std::wstring text = DisplayText();
     if (text.empty())
         return;
-    DrawPlainText(hDC, *m_pManager, TextRect(), text, DisplayColor(), m_iFont, m_uTextStyle | DT_SINGLELINE);
+    // A text wider than the field loses its middle, not its end, and the
+    // whole of it becomes the tooltip.
+    const RECT rc = TextRect();
+    HGDIOBJ oldFont = ::SelectObject(hDC, m_pManager->GetFont(m_iFont));
+    const std::wstring shown = EllipsizeMiddle(text, rc.right - rc.left, [hDC](const std::wstring& candidate) {
+        SIZE extent{0, 0};
+        ::GetTextExtentPoint32W(hDC, candidate.c_str(), static_cast<int>(candidate.size()), &extent);
+        return static_cast<int>(extent.cx);
+    });
+    ::SelectObject(hDC, oldFont);
+    const bool cut = shown != text && !m_bPasswordMode;
+    if (cut) {
+        m_sToolTip = m_sText;
+        m_bToolTipIsText = true;
+    } else if (m_bToolTipIsText) {
+        m_sToolTip.clear();
+        m_bToolTipIsText = false;
+    }
+    DrawPlainText(hDC, *m_pManager, rc, shown, DisplayColor(), m_iFont, m_uTextStyle | DT_SINGLELINE);
 }
 
 } // namespace SkinKit

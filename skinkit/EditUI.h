@@ -29,7 +29,7 @@ public:
     const std::wstring& GetTipValue() const { return m_sTipValue; }
     DWORD GetTipValueColor() const { return m_dwTipValueColor; }
     bool IsEditing() const { return m_pWindow != nullptr; }
-    bool AcceptsTabFocus() const override { return IsEnabled() && IsVisible(); }
+    bool AcceptsTabFocus() const override { return m_bTabStop && IsEnabled() && IsVisible(); }
 
     // What the control shows when no native window covers it, and in which colour.
     std::wstring DisplayText() const;
@@ -46,6 +46,7 @@ private:
     void OpenNativeWindow();
 
     CEditWnd* m_pWindow = nullptr;
+    bool m_bToolTipIsText = false; // the tooltip shows the text because the field cuts it
     bool m_bReadOnly = false;
     bool m_bNumberOnly = false;
     bool m_bPasswordMode = false;

@@ -30,6 +30,15 @@ struct DecodedImage {
 // image has transparency. Returns whether any pixel has transparency.
 bool PremultiplyPixels(const uint8_t* rgba, size_t count, uint32_t mask, uint32_t* out);
 
+// The image resampled to width x height (both at least 1, within the size
+// bounds above): a linear filter when enlarging, and one as wide as a source
+// step when reducing, so every source pixel counts. Works on the premultiplied
+// values, so edges of transparent areas do not darken.
+DecodedImage ResizePixels(const DecodedImage& image, int width, int height);
+// The same into width x height pixels the caller holds (a bitmap's own bits);
+// false, and nothing written, for sizes ResizePixels refuses.
+bool ResizePixelsInto(const DecodedImage& image, int width, int height, uint32_t* out);
+
 // Decodes an image file held in memory. False when the decoder cannot read it or
 // its size is out of bounds.
 bool DecodeImagePixels(const void* data, size_t size, uint32_t mask, DecodedImage& image);

@@ -96,11 +96,13 @@ SIZE CLabelUI::EstimateSize(SIZE) {
             textWidth = extent.cx;
         }
     }
-    const UiSize size = LabelDesiredSize(
-        m_cxyFixed.cx, m_cxyFixed.cy, textHeight, m_bAutoCalcWidth, textWidth,
-        UiRect{m_rcTextPadding.left, m_rcTextPadding.top, m_rcTextPadding.right, m_rcTextPadding.bottom});
-    if (m_bAutoCalcWidth)
-        m_cxyFixed.cx = size.cx;
+    const RECT padding = Scaled(m_rcTextPadding);
+    const UiSize size = LabelDesiredSize(GetFixedWidth(), GetFixedHeight(), textHeight, m_bAutoCalcWidth, textWidth,
+                                         UiRect{padding.left, padding.top, padding.right, padding.bottom});
+    if (m_bAutoCalcWidth) {
+        const int dpi = m_pManager ? m_pManager->GetDpi() : kBaseDpi;
+        m_cxyFixed.cx = UnscaleLength(size.cx, dpi);
+    }
     return SIZE{size.cx, size.cy};
 }
 
@@ -146,10 +148,11 @@ DWORD CLabelUI::EffectiveDisabledTextColor() const {
 
 RECT CLabelUI::TextRect() const {
     RECT rc = m_rcItem;
-    rc.left += m_rcTextPadding.left;
-    rc.top += m_rcTextPadding.top;
-    rc.right -= m_rcTextPadding.right;
-    rc.bottom -= m_rcTextPadding.bottom;
+    const RECT padding = Scaled(m_rcTextPadding);
+    rc.left += padding.left;
+    rc.top += padding.top;
+    rc.right -= padding.right;
+    rc.bottom -= padding.bottom;
     return rc;
 }
 

@@ -105,6 +105,49 @@ LayoutOutcome Flow(const Axis& axis, const UiRect& rc, int childPadding, const s
 
 } // namespace
 
+int ScaleLength(int value, int dpi) {
+    if (dpi == kBaseDpi || dpi <= 0)
+        return value;
+    const long long scaled = static_cast<long long>(value) * dpi;
+    const long long rounded = scaled >= 0 ? (scaled + kBaseDpi / 2) / kBaseDpi : -((-scaled + kBaseDpi / 2) / kBaseDpi);
+    if (rounded > INT_MAX)
+        return INT_MAX;
+    if (rounded < INT_MIN)
+        return INT_MIN;
+    return static_cast<int>(rounded);
+}
+
+int UnscaleLength(int pixels, int dpi) {
+    if (dpi == kBaseDpi || dpi <= 0)
+        return pixels;
+    const long long scaled = static_cast<long long>(pixels) * kBaseDpi;
+    const long long rounded = scaled >= 0 ? (scaled + dpi / 2) / dpi : -((-scaled + dpi / 2) / dpi);
+    return static_cast<int>(rounded); // |pixels * 96 / dpi| <= |pixels| for dpi >= 96; bounded by int otherwise
+}
+
+UiRect ScaleEdges(const UiRect& r, int dpi) {
+    return UiRect{ScaleLength(r.left, dpi), ScaleLength(r.top, dpi), ScaleLength(r.right, dpi),
+                  ScaleLength(r.bottom, dpi)};
+}
+
+UiSize ScaleSize(const UiSize& s, int dpi) {
+    return UiSize{ScaleLength(s.cx, dpi), ScaleLength(s.cy, dpi)};
+}
+
+bool PrefersDoubleImages(int dpi) {
+    return dpi * 4 > kBaseDpi * 5;
+}
+
+UiSize ScaledImageSize(int width, int height, bool doubleSize, int dpi) {
+    // A double-size image is a base image of twice the pixels: scale from 192 dpi.
+    const int from = doubleSize ? 2 * kBaseDpi : kBaseDpi;
+    auto scale = [&](int v) {
+        const long long s = (static_cast<long long>(v) * dpi + from / 2) / from;
+        return s < 1 ? 1 : s > INT_MAX ? INT_MAX : static_cast<int>(s);
+    };
+    return UiSize{scale(width), scale(height)};
+}
+
 UiRect IntersectRects(const UiRect& a, const UiRect& b) {
     UiRect r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
              std::min(a.bottom, b.bottom)};

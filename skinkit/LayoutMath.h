@@ -23,6 +23,24 @@ struct UiSize {
     bool operator==(const UiSize& o) const { return cx == o.cx && cy == o.cy; }
 };
 
+// The markup gives lengths in pixels at 96 dpi; a window at another dpi draws
+// each of them this many times larger, rounded to the nearest pixel (halves
+// away from zero, so a length and its negative stay opposite).
+constexpr int kBaseDpi = 96;
+int ScaleLength(int value, int dpi);
+// Each edge (or inset) scaled on its own: a rectangle that starts at 0 keeps
+// its width as ScaleLength of its width.
+UiRect ScaleEdges(const UiRect& r, int dpi);
+// The inverse: a length measured in pixels at dpi, in markup units.
+int UnscaleLength(int pixels, int dpi);
+UiSize ScaleSize(const UiSize& s, int dpi);
+// Above a scale of 1.25 the skin's double-size images (when it has them) are
+// the better source.
+bool PrefersDoubleImages(int dpi);
+// The size an image of width x height (its own pixels, doubleSize when it is
+// the skin's 2x variant) is drawn from at dpi; never below one pixel.
+UiSize ScaledImageSize(int width, int height, bool doubleSize, int dpi);
+
 // Intersection; empty (all zero) when the rectangles do not meet.
 UiRect IntersectRects(const UiRect& a, const UiRect& b);
 bool RectContains(const UiRect& r, int x, int y);

@@ -1,9 +1,12 @@
 #include "PaintManagerUI.h"
 
 #include "ImageLoader.h"
+#include "LayoutMath.h"
 #include "RenderEngine.h"
 #include "SkinResources.h"
 #include "ValueSyntax.h"
+
+#include <commctrl.h>
 
 #include <algorithm>
 #include <cwctype>
@@ -150,8 +153,78 @@ bool CPaintManagerUI::TranslateMessage(const MSG* msg) {
     return false;
 }
 
+int CPaintManagerUI::DpiOfWindow(HWND hWnd) {
+    // Windows 10 1607 and later know each window's dpi; before that every
+    // window of a dpi-aware process has the system's.
+    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+    static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    if (getDpiForWindow && hWnd) {
+        const UINT dpi = getDpiForWindow(hWnd);
+        if (dpi >= 48 && dpi <= 960)
+            return static_cast<int>(dpi);
+    }
+    int dpi = kBaseDpi;
+    if (HDC screen = ::GetDC(nullptr)) {
+        dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
+        ::ReleaseDC(nullptr, screen);
+    }
+    return dpi >= 48 && dpi <= 960 ? dpi : kBaseDpi;
+}
+
+void CPaintManagerUI::DeclareDpiAwareness() {
+    using SetContextFn = BOOL(WINAPI*)(HANDLE);
+    HMODULE user32 = ::GetModuleHandleW(L"user32.dll");
+    const auto setContext = reinterpret_cast<SetContextFn>(
+        reinterpret_cast<void*>(::GetProcAddress(user32, "SetProcessDpiAwarenessContext")));
+    // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2
+    if (setContext && setContext(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4))))
+        return;
+    ::SetProcessDPIAware();
+}
+
+int CPaintManagerUI::Scale(int length) const {
+    return ScaleLength(length, m_dpi);
+}
+
+void CPaintManagerUI::SetDpi(int dpi) {
+    if (dpi < 48 || dpi > 960 || dpi == m_dpi)
+        return;
+    m_dpi = dpi;
+    for (TFontInfo& font : m_fonts) {
+        TFontInfo scaled;
+        if (CreateFontInfo(font.sFontName, font.iSize, font.bBold, font.bUnderline, font.bItalic, true, scaled)) {
+            ::DeleteObject(font.hFont);
+            font = scaled;
+        }
+    }
+    if (m_ownsDefaultFont) {
+        TFontInfo scaled;
+        if (CreateFontInfo(m_defaultFont.sFontName, m_defaultFont.iSize, m_defaultFont.bBold, m_defaultFont.bUnderline,
+                           m_defaultFont.bItalic, false, scaled)) {
+            ::DeleteObject(m_defaultFont.hFont);
+            m_defaultFont = scaled;
+        }
+    }
+    if (m_pRoot) {
+        std::vector<CControlUI*> all;
+        m_pRoot->FindControl(CollectControl, &all, UIFIND_ALL);
+        for (CControlUI* c : all)
+            c->NeedUpdate();
+        // Native windows over controls (an open edit) take the new font and place.
+        if (m_pFocus) {
+            TEventUI e = MakeEvent(UIEVENT_WINDOWSIZE, m_pFocus, m_ptLastMousePos, 0, 0);
+            m_pFocus->Event(e);
+        }
+    }
+    m_bUpdateNeeded = true;
+    if (m_hWndPaint)
+        ::InvalidateRect(m_hWndPaint, nullptr, FALSE);
+}
+
 void CPaintManagerUI::Init(HWND hWnd) {
     m_hWndPaint = hWnd;
+    m_dpi = DpiOfWindow(hWnd);
     auto& managers = Managers();
     if (std::find(managers.begin(), managers.end(), this) == managers.end())
         managers.push_back(this);
@@ -160,7 +233,7 @@ void CPaintManagerUI::Init(HWND hWnd) {
 void CPaintManagerUI::SetInitSize(int cx, int cy) {
     m_szInitWindowSize = SIZE{cx, cy};
     if (!m_pRoot && m_hWndPaint)
-        ::SetWindowPos(m_hWndPaint, nullptr, 0, 0, cx, cy, SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
+        ::SetWindowPos(m_hWndPaint, nullptr, 0, 0, Scale(cx), Scale(cy), SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
 }
 
 void CPaintManagerUI::SetWindowAttribute(const wchar_t* name, const wchar_t* value) {
@@ -206,7 +279,9 @@ bool CPaintManagerUI::CreateFontInfo(const std::wstring& face, int size, bool bo
     wcsncpy(lf.lfFaceName, face.c_str(), LF_FACESIZE - 1);
     lf.lfFaceName[LF_FACESIZE - 1] = 0;
     lf.lfCharSet = DEFAULT_CHARSET;
-    lf.lfHeight = -size;
+    // Created at the scaled height: the text is drawn at the display's
+    // resolution, never stretched.
+    lf.lfHeight = -Scale(size);
     if (bold)
         lf.lfWeight += FW_BOLD;
     lf.lfUnderline = underline ? TRUE : FALSE;
@@ -272,7 +347,7 @@ const std::wstring* CPaintManagerUI::GetDefaultAttributeList(const std::wstring&
 }
 
 const TImageInfo* CPaintManagerUI::GetImageEx(const std::wstring& name, const std::wstring& type, DWORD mask) {
-    auto it = m_images.find(name);
+    auto it = m_images.find(ImageKey(name));
     if (it != m_images.end())
         return it->second.get();
     return AddImage(name, type, mask);
@@ -282,12 +357,19 @@ const TImageInfo* CPaintManagerUI::AddImage(const std::wstring& name, const std:
     if (name.empty())
         return nullptr;
     ++m_imageDecodes;
-    std::unique_ptr<TImageInfo> image = LoadSkinImage(name.c_str(), type.empty() ? nullptr : type.c_str(), mask);
+    std::unique_ptr<TImageInfo> image =
+        LoadSkinImage(name.c_str(), type.empty() ? nullptr : type.c_str(), mask, nullptr, m_dpi);
     if (!image)
         return nullptr;
     const TImageInfo* result = image.get();
-    m_images[name] = std::move(image);
+    m_images[ImageKey(name)] = std::move(image);
     return result;
+}
+
+std::wstring CPaintManagerUI::ImageKey(const std::wstring& name) const {
+    // Each scale has its own copies: a window moved back to another monitor
+    // finds them again.
+    return m_dpi == kBaseDpi ? name : name + L"|" + std::to_wstring(m_dpi);
 }
 
 bool CPaintManagerUI::AttachDialog(CControlUI* root) {
@@ -361,6 +443,8 @@ void CPaintManagerUI::ReapObjects(CControlUI* control) {
         m_pEventClick = nullptr;
     if (m_pEventKey == control)
         m_pEventKey = nullptr;
+    if (m_pToolTipOwner == control)
+        HideToolTip();
     if (!control->GetName().empty()) {
         auto it = m_nameMap.find(control->GetName());
         if (it != m_nameMap.end() && it->second == control)
@@ -570,9 +654,60 @@ bool CPaintManagerUI::HandleShortcut(wchar_t ch) {
     return false;
 }
 
+void CPaintManagerUI::TrackMouse(bool hover) {
+    TRACKMOUSEEVENT tme{sizeof(tme), static_cast<DWORD>(TME_LEAVE | (hover ? TME_HOVER : 0)), m_hWndPaint,
+                        HOVER_DEFAULT};
+    m_bMouseTracking = ::TrackMouseEvent(&tme) != FALSE;
+}
+
+void CPaintManagerUI::ShowToolTip(CControlUI* control, POINT pt) {
+    if (!control || control->GetToolTip().empty())
+        return;
+    if (!m_hwndToolTip) {
+        m_hwndToolTip = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                                          WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
+                                          CW_USEDEFAULT, CW_USEDEFAULT, m_hWndPaint, nullptr, g_instance, nullptr);
+        if (!m_hwndToolTip)
+            return;
+        TOOLINFOW ti{};
+        ti.cbSize = sizeof(ti);
+        ti.uFlags = TTF_TRACK | TTF_ABSOLUTE;
+        ti.hwnd = m_hWndPaint;
+        ti.lpszText = const_cast<wchar_t*>(L"");
+        ::SendMessageW(m_hwndToolTip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+        // A long path wraps rather than running off the screen.
+        ::SendMessageW(m_hwndToolTip, TTM_SETMAXTIPWIDTH, 0, ::GetSystemMetrics(SM_CXSCREEN) / 2);
+    }
+    TOOLINFOW ti{};
+    ti.cbSize = sizeof(ti);
+    ti.hwnd = m_hWndPaint;
+    ti.lpszText = const_cast<wchar_t*>(control->GetToolTip().c_str());
+    ::SendMessageW(m_hwndToolTip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&ti));
+    // Below the pointer, clear of the cursor's own image.
+    POINT at{pt.x, pt.y + ::GetSystemMetrics(SM_CYCURSOR) / 2 + 4};
+    ::ClientToScreen(m_hWndPaint, &at);
+    ::SendMessageW(m_hwndToolTip, TTM_TRACKPOSITION, 0, MAKELPARAM(at.x, at.y));
+    ::SendMessageW(m_hwndToolTip, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&ti));
+    m_pToolTipOwner = control;
+}
+
+void CPaintManagerUI::HideToolTip() {
+    if (m_hwndToolTip && m_pToolTipOwner) {
+        TOOLINFOW ti{};
+        ti.cbSize = sizeof(ti);
+        ti.hwnd = m_hWndPaint;
+        ::SendMessageW(m_hwndToolTip, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&ti));
+    }
+    m_pToolTipOwner = nullptr;
+}
+
 void CPaintManagerUI::SetHover(CControlUI* control, const TEventUI& base) {
     if (control == m_pEventHover)
         return;
+    HideToolTip();
+    // Hovering is reported once per tracking: ask again for the new control.
+    if (m_hWndPaint && control)
+        TrackMouse(true);
     if (m_pEventHover) {
         TEventUI e = base;
         e.Type = UIEVENT_MOUSELEAVE;
@@ -723,10 +858,8 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
         }
         return false;
     case WM_MOUSEMOVE: {
-        if (!m_bMouseTracking) {
-            TRACKMOUSEEVENT tme{sizeof(tme), TME_LEAVE, m_hWndPaint, 0};
-            m_bMouseTracking = ::TrackMouseEvent(&tme) != FALSE;
-        }
+        if (!m_bMouseTracking)
+            TrackMouse(true);
         const POINT pt = PointFromLParam(lParam);
         m_ptLastMousePos = pt;
         CControlUI* control = FindControl(pt);
@@ -740,8 +873,13 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
         }
         return false;
     }
+    case WM_MOUSEHOVER:
+        if (!m_pEventClick)
+            ShowToolTip(FindControl(PointFromLParam(lParam)), PointFromLParam(lParam));
+        return false;
     case WM_MOUSELEAVE:
         m_bMouseTracking = false;
+        HideToolTip();
         if (!m_pEventClick)
             SetHover(nullptr, MakeEvent(UIEVENT_MOUSELEAVE, nullptr, m_ptLastMousePos, 0, 0));
         return false;
@@ -755,7 +893,10 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
         CControlUI* control = FindControl(pt);
         if (!control)
             return false;
-        SetFocus(control);
+        // Only a control Tab could reach takes the focus from a click: the
+        // focus is never on something that shows no mark and answers no key.
+        if (control->AcceptsTabFocus())
+            SetFocus(control);
         m_pEventClick = control;
         ::SetCapture(m_hWndPaint);
         const int type = uMsg == WM_LBUTTONDOWN     ? UIEVENT_BUTTONDOWN

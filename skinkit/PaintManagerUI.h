@@ -50,23 +50,37 @@ public:
     // The toolkit's pre-dispatch step; true when the message was claimed.
     static bool TranslateMessage(const MSG* msg);
 
+    // Takes the window's dpi (see DpiOfWindow).
     void Init(HWND hWnd);
+    // The dpi the window is drawn at: markup lengths are scaled by dpi / 96.
+    int GetDpi() const { return m_dpi; }
+    int Scale(int length) const;
+    // Re-creates the fonts at the new scale and lays the tree out again;
+    // images are taken from the cache of that scale.
+    void SetDpi(int dpi);
+    // The window's dpi where the system tells it per window, else the screen's.
+    static int DpiOfWindow(HWND hWnd);
+    // For a program without a manifest that says so: declares per-monitor dpi
+    // awareness (v2 where the system has it, else system-wide awareness)
+    // before its first window.
+    static void DeclareDpiAwareness();
     HWND GetPaintWindow() const { return m_hWndPaint; }
     HDC GetPaintDC() const { return m_hDcMeasure; }
     POINT GetMousePos() const { return m_ptLastMousePos; }
 
-    // Window attributes from the markup.
-    SIZE GetInitSize() const { return m_szInitWindowSize; }
+    // Window attributes from the markup: set in markup units, read in pixels
+    // at the window's dpi.
+    SIZE GetInitSize() const { return ScaleSize(m_szInitWindowSize); }
     void SetInitSize(int cx, int cy);
-    RECT GetSizeBox() const { return m_rcSizeBox; }
+    RECT GetSizeBox() const { return ScaleRect(m_rcSizeBox); }
     void SetSizeBox(RECT rc) { m_rcSizeBox = rc; }
-    RECT GetCaptionRect() const { return m_rcCaption; }
+    RECT GetCaptionRect() const { return ScaleRect(m_rcCaption); }
     void SetCaptionRect(RECT rc) { m_rcCaption = rc; }
-    SIZE GetRoundCorner() const { return m_szRoundCorner; }
+    SIZE GetRoundCorner() const { return ScaleSize(m_szRoundCorner); }
     void SetRoundCorner(int cx, int cy) { m_szRoundCorner = SIZE{cx, cy}; }
-    SIZE GetMinInfo() const { return m_szMinWindow; }
+    SIZE GetMinInfo() const { return ScaleSize(m_szMinWindow); }
     void SetMinInfo(int cx, int cy) { m_szMinWindow = SIZE{cx, cy}; }
-    SIZE GetMaxInfo() const { return m_szMaxWindow; }
+    SIZE GetMaxInfo() const { return ScaleSize(m_szMaxWindow); }
     void SetMaxInfo(int cx, int cy) { m_szMaxWindow = SIZE{cx, cy}; }
     // Applies one attribute of the Window element.
     void SetWindowAttribute(const wchar_t* name, const wchar_t* value);
@@ -148,12 +162,20 @@ private:
     TEventUI MakeEvent(int type, CControlUI* sender, POINT pt, WPARAM wParam, LPARAM lParam) const;
     bool HandleTabKey(bool shift);
     bool HandleShortcut(wchar_t ch);
+    // Mouse tracking: leave always, hover again after every move to a new control.
+    void TrackMouse(bool hover);
+    void ShowToolTip(CControlUI* control, POINT pt);
+    void HideToolTip();
     void OnPaint();
     bool CreateFontInfo(const std::wstring& face, int size, bool bold, bool underline, bool italic, bool clearType,
                         TFontInfo& out);
     void MeasureFont(TFontInfo& info);
+    std::wstring ImageKey(const std::wstring& name) const;
+    SIZE ScaleSize(SIZE s) const { return SIZE{Scale(s.cx), Scale(s.cy)}; }
+    RECT ScaleRect(const RECT& r) const { return RECT{Scale(r.left), Scale(r.top), Scale(r.right), Scale(r.bottom)}; }
 
     HWND m_hWndPaint = nullptr;
+    int m_dpi = 96;
     HDC m_hDcMeasure = nullptr;
     std::unique_ptr<CControlUI> m_pRoot;
     CControlUI* m_pFocus = nullptr;
@@ -162,6 +184,8 @@ private:
     CControlUI* m_pEventKey = nullptr;
     POINT m_ptLastMousePos{-1, -1};
     bool m_bMouseTracking = false;
+    HWND m_hwndToolTip = nullptr; // a child of the window: destroyed with it
+    CControlUI* m_pToolTipOwner = nullptr;
     bool m_bUpdateNeeded = false;
     bool m_bFirstLayout = true;
     bool m_bFocusNeeded = false;

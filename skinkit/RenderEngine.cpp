@@ -180,7 +180,17 @@ bool DrawImageString(HDC hdc, CPaintManagerUI& manager, const RECT& item, const 
     if (draws.empty())
         return false;
     const SkinRect itemRect{0, 0, item.right - item.left, item.bottom - item.top};
-    for (const ImageDrawing& draw : draws) {
+    const int dpi = manager.GetDpi();
+    auto scaled = [dpi](const SkinRect& r) {
+        return SkinRect{ScaleLength(r.left, dpi), ScaleLength(r.top, dpi), ScaleLength(r.right, dpi),
+                        ScaleLength(r.bottom, dpi)};
+    };
+    for (ImageDrawing draw : draws) {
+        // Destination, source and corners are markup lengths; the image itself
+        // was resampled to the same scale when it was loaded.
+        draw.dest = scaled(draw.dest);
+        draw.source = scaled(draw.source);
+        draw.corner = scaled(draw.corner);
         const TImageInfo* image = manager.GetImageEx(draw.name, draw.resType, draw.mask);
         if (!image)
             return false;

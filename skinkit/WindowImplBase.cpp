@@ -216,6 +216,18 @@ LRESULT WindowImplBase::OnSize(UINT, WPARAM wParam, LPARAM, bool& handled) {
     return 0;
 }
 
+LRESULT WindowImplBase::OnDpiChanged(UINT, WPARAM wParam, LPARAM lParam, bool&) {
+    // The window moved to a monitor of another scale (or the scale changed):
+    // everything is measured again and the window takes the place the system
+    // suggests, which keeps it under the pointer while it is dragged.
+    m_PaintManager.SetDpi(LOWORD(wParam));
+    const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+    if (suggested)
+        ::SetWindowPos(m_hWnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                       suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    return 0;
+}
+
 LRESULT WindowImplBase::OnChar(UINT, WPARAM, LPARAM, bool& handled) {
     handled = false;
     return 0;
@@ -362,6 +374,9 @@ LRESULT WindowImplBase::OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
         break;
     case WM_KEYDOWN:
         result = OnKeyDown(uMsg, wParam, lParam, handled);
+        break;
+    case kDpiChangedMessage:
+        result = OnDpiChanged(uMsg, wParam, lParam, handled);
         break;
     case WM_KILLFOCUS:
         result = OnKillFocus(uMsg, wParam, lParam, handled);

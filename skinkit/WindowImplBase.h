@@ -59,6 +59,9 @@ public:
     virtual LRESULT OnMouseHover(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& handled);
     virtual LRESULT OnSize(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& handled);
     virtual LRESULT OnChar(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& handled);
+    // WM_DPICHANGED: new dpi in wParam, the suggested window rectangle in lParam.
+    virtual LRESULT OnDpiChanged(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& handled);
+    static constexpr UINT kDpiChangedMessage = 0x02E0; // WM_DPICHANGED, missing from older SDK headers
     virtual LRESULT OnSysCommand(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& handled);
     virtual LRESULT OnCreate(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& handled);
     virtual LRESULT OnKeyDown(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& handled);

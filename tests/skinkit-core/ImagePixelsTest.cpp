@@ -121,3 +121,62 @@ TEST(ImagePixels, RefusesUndecodableAndAbsurdImages) {
     EXPECT_EQ(0, image.width);
     EXPECT_TRUE(image.pixels.empty());
 }
+
+// Images are resampled once per scale: flat areas stay flat, enlarging
+// interpolates, reducing averages every source pixel, and transparent edges
+// keep their colour (premultiplied values).
+TEST(ImagePixels, ResizeKeepsFlatAreasAndBlendsEdges) {
+    DecodedImage image;
+    image.width = 2;
+    image.height = 1;
+    image.pixels = {0xFF000000u, 0xFFFFFFFFu}; // black, white
+    const DecodedImage wide = ResizePixels(image, 4, 2);
+    ASSERT_EQ(wide.pixels.size(), 8u);
+    EXPECT_EQ(wide.pixels[0], 0xFF000000u) << "the outer pixels keep their colour";
+    EXPECT_EQ(wide.pixels[3], 0xFFFFFFFFu);
+    EXPECT_EQ(wide.pixels[1], 0xFF404040u) << "a quarter of the way: 63.75 rounds to 64";
+    EXPECT_EQ(wide.pixels[5], wide.pixels[1]) << "rows of a one-row image are equal";
+
+    DecodedImage four;
+    four.width = 4;
+    four.height = 1;
+    four.pixels = {0xFF000000u, 0xFF000000u, 0xFFFFFFFFu, 0xFFFFFFFFu};
+    const DecodedImage half = ResizePixels(four, 2, 1);
+    ASSERT_EQ(half.pixels.size(), 2u);
+    EXPECT_EQ(half.pixels[0] & 0xFF, 36u) << "a filter two pixels wide: the nearer white pixel counts a seventh";
+    EXPECT_EQ(half.pixels[1] & 0xFF, 219u);
+
+    DecodedImage edge;
+    edge.width = 2;
+    edge.height = 1;
+    edge.hasTransparency = true;
+    edge.pixels = {0x00000000u, 0xFFFF0000u}; // transparent, opaque red
+    const DecodedImage grown = ResizePixels(edge, 4, 1);
+    ASSERT_EQ(grown.pixels.size(), 4u);
+    EXPECT_EQ(grown.pixels[1], 0x40400000u) << "a quarter red at a quarter alpha: still pure red";
+    EXPECT_TRUE(grown.hasTransparency);
+
+    // Doubling both ways mixes each pixel 9:3:3:1 with its neighbours.
+    DecodedImage square;
+    square.width = square.height = 2;
+    square.pixels = {0xFF000000u, 0xFF0000F0u, 0xFF00F000u, 0xFFF00000u}; // black, blue / green, red
+    const DecodedImage doubled = ResizePixels(square, 4, 4);
+    ASSERT_EQ(doubled.pixels.size(), 16u);
+    EXPECT_EQ(doubled.pixels[0], square.pixels[0]) << "corners keep their colour";
+    EXPECT_EQ(doubled.pixels[15], square.pixels[3]);
+    EXPECT_EQ(doubled.pixels[5], 0xFF0F2D2Du) << "black 9, blue 3, green 3, red 1 (sixteenths)";
+    EXPECT_EQ(doubled.pixels[1], 0xFF00003Cu) << "an edge: a quarter of blue";
+    DecodedImage column;
+    column.width = 1;
+    column.height = 4;
+    column.pixels = {0xFF000000u, 0xFF000050u, 0xFF0000A0u, 0xFF0000F0u}; // blue 0, 80, 160, 240
+    const DecodedImage taller = ResizePixels(column, 2, 8);
+    ASSERT_EQ(taller.pixels.size(), 16u);
+    const uint32_t blues[] = {0, 20, 60, 100, 140, 180, 220, 240}; // 3:1 with the row above or below
+    for (int row = 0; row < 8; ++row)
+        EXPECT_EQ(taller.pixels[row * 2] & 0xFF, blues[row]) << "row " << row;
+
+    EXPECT_TRUE(ResizePixels(image, 0, 1).pixels.empty());
+    EXPECT_TRUE(ResizePixels(image, kMaxImageSide + 1, 1).pixels.empty());
+    EXPECT_EQ(ResizePixels(image, 2, 1).pixels, image.pixels);
+}

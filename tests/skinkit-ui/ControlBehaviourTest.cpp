@@ -366,3 +366,37 @@ TEST(NotifyMap, NamedEntryWinsElseTheLastEntryForAnyControl) {
     msg.sType = L"setfocus";
     EXPECT_EQ(FindNotifyEntry(entries, msg), nullptr);
 }
+
+// A new dpi (WM_DPICHANGED) scales every markup length of the tree and the
+// fonts; going back gives the very same places (nothing drifts).
+TEST(PaintManager, ANewDpiScalesTheTreeAndItsFontsAndGoingBackRestoresThem) {
+    Fixture f;
+    ASSERT_TRUE(f.pm.AddFont(L"微软雅黑", 12, false, false, false));
+    CButtonUI* button = f.Add<CButtonUI>(L"ok");
+    button->SetAttribute(L"width", L"112");
+    button->SetAttribute(L"height", L"32");
+    button->SetAttribute(L"padding", L"10,5,0,0");
+    CButtonUI* corner = f.Add<CButtonUI>(L"close");
+    corner->SetAttribute(L"float", L"true");
+    corner->SetAttribute(L"pos", L"-50,8,-10,40");
+    f.Attach();
+    const RECT at96 = button->GetPos(), cornerAt96 = corner->GetPos();
+    const int text96 = f.pm.GetFontInfo(0).tm.tmHeight;
+
+    f.pm.SetDpi(144);
+    f.pm.LayoutTo(RECT{0, 0, 300, 150});
+    EXPECT_EQ(button->GetPos().left, 15);
+    EXPECT_EQ(button->GetPos().top, 8) << "7.5 rounds up";
+    EXPECT_EQ(button->GetWidth(), 168);
+    EXPECT_EQ(button->GetHeight(), 48);
+    EXPECT_EQ(corner->GetPos().left, 300 - 75);
+    EXPECT_EQ(corner->GetPos().top, 12);
+    EXPECT_EQ(corner->GetWidth(), 60);
+    EXPECT_NEAR(f.pm.GetFontInfo(0).tm.tmHeight, text96 * 3 / 2, 2) << "the font is made at 18 pixels";
+
+    f.pm.SetDpi(96);
+    f.pm.LayoutTo(RECT{0, 0, 200, 100});
+    EXPECT_TRUE(::EqualRect(&button->GetPos(), &at96));
+    EXPECT_TRUE(::EqualRect(&corner->GetPos(), &cornerAt96));
+    EXPECT_EQ(f.pm.GetFontInfo(0).tm.tmHeight, text96);
+}

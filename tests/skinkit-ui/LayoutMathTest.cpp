@@ -202,3 +202,61 @@ TEST(Centring, CentresAndKeepsTheWindowInsideTheArea) {
     CentreInArea(UiRect{-1000, 0, 0, 768}, 400, 300, left, top);
     EXPECT_EQ(left, -700);
 }
+
+TEST(Scale, LengthsRoundToTheNearestPixelAtEveryDpi) {
+    const struct {
+        int value, dpi, expected;
+    } cases[] = {
+        {500, 96, 500},
+        {500, 120, 625},
+        {500, 144, 750},
+        {500, 192, 1000},
+        {12, 144, 18},
+        {1, 144, 2},
+        {3, 120, 4},
+        {5, 144, 8}, // 7.5 and 3.75 round up
+        {-5, 144, -8},
+        {-451, 120, -564},
+        {0, 192, 0},
+        {9999, 192, 19998},
+        {7, 0, 7},
+        {INT_MAX, 192, INT_MAX},
+        {INT_MIN, 192, INT_MIN},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ScaleLength(c.value, c.dpi), c.expected) << c.value << " at " << c.dpi;
+    for (int dpi : {96, 120, 144, 168, 192})
+        for (int v : {-451, 0, 1, 7, 112, 451})
+            EXPECT_EQ(UnscaleLength(ScaleLength(v, dpi), dpi), v) << "a scaled length reads back " << v;
+    EXPECT_EQ(ScaleEdges(UiRect{16, 0, 8, 10}, 144), (UiRect{24, 0, 12, 15}));
+    EXPECT_EQ(ScaleSize(UiSize{500, 350}, 144), (UiSize{750, 525}));
+    EXPECT_FALSE(PrefersDoubleImages(96));
+    EXPECT_FALSE(PrefersDoubleImages(120)) << "1.25 itself stays with the base images";
+    EXPECT_TRUE(PrefersDoubleImages(144));
+    EXPECT_EQ(ScaledImageSize(30, 30, false, 144), (UiSize{45, 45}));
+    EXPECT_EQ(ScaledImageSize(60, 60, true, 144), (UiSize{45, 45})) << "a 2x image stands for half its pixels";
+    EXPECT_EQ(ScaledImageSize(60, 60, true, 192), (UiSize{60, 60}));
+    EXPECT_EQ(ScaledImageSize(1, 1, true, 96), (UiSize{1, 1})) << "never empty";
+}
+
+// The window's rows at 96 dpi and the same markup scaled: every rectangle
+// scales with the dpi, so nothing drifts or overlaps at 150 % and 200 %.
+TEST(Scale, ARowLaidOutFromScaledLengthsIsTheScaledRow) {
+    // The button row of the main window: flexible space, 112, 16, 112 with padding 0,0,10,10.
+    auto row = [](int dpi) {
+        LayoutItem flexible, ok = Fixed(ScaleLength(112, dpi), 0), gap = Fixed(ScaleLength(16, dpi), 0),
+                             later = Fixed(ScaleLength(112, dpi), 0);
+        return Horizontal(UiRect{0, 0, ScaleLength(490, dpi), ScaleLength(32, dpi)}, 0, {flexible, ok, gap, later});
+    };
+    const auto base = row(96);
+    for (int dpi : {144, 192}) {
+        const auto scaled = row(dpi);
+        for (size_t i = 0; i < base.rects.size(); ++i)
+            EXPECT_EQ(scaled.rects[i], ScaleEdges(base.rects[i], dpi)) << "child " << i << " at " << dpi;
+    }
+    // A floating child (the caption's buttons at 451,8) keeps its place.
+    const UiRect window{0, 0, ScaleLength(500, 144), ScaleLength(350, 144)};
+    EXPECT_EQ(
+        FloatingRect(window, ScaleLength(451, 144), ScaleLength(8, 144), ScaleLength(40, 144), ScaleLength(32, 144)),
+        ScaleEdges(FloatingRect(UiRect{0, 0, 500, 350}, 451, 8, 40, 32), 144));
+}

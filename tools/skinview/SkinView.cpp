@@ -1,4 +1,4 @@
-// skinview FOLDER-OR-ZIP [MARKUP] [--time] [--pos X,Y]
+// skinview FOLDER-OR-ZIP [MARKUP] [--time] [--pos X,Y] [--dpi N]
 //
 // Opens a skinned window from a skin folder or a ZIP skin package (markup
 // default "skin.xml") and pumps messages until it is closed. Every control
@@ -7,6 +7,8 @@
 // --time prints the milliseconds from WM_CREATE to the end of the first paint
 // and the number of image decodes, then closes the window.
 // --pos places the window at X,Y instead of centring it.
+// --dpi sends the window, once shown, the message of a move to a monitor of
+// N dpi (its size scaled, its top left kept) and prints the rectangle again.
 #include "PaintManagerUI.h"
 #include "WindowImplBase.h"
 
@@ -78,16 +80,20 @@ private:
 } // namespace
 
 int main() {
+    // Skins are previewed at the display's scale, as the programs that use them draw them.
+    CPaintManagerUI::DeclareDpiAwareness();
     int argc = 0;
     wchar_t** argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
     std::wstring source, markup = L"skin.xml";
     bool timing = false, placed = false;
-    int x = 0, y = 0;
+    int x = 0, y = 0, newDpi = 0;
     int positional = 0;
     for (int i = 1; argv && i < argc; ++i) {
         const std::wstring arg = argv[i];
         if (arg == L"--time") {
             timing = true;
+        } else if (arg == L"--dpi" && i + 1 < argc) {
+            newDpi = _wtoi(argv[++i]);
         } else if (arg == L"--pos" && i + 1 < argc) {
             placed = swscanf(argv[++i], L"%d,%d", &x, &y) == 2;
         } else if (positional == 0) {
@@ -101,7 +107,7 @@ int main() {
     if (argv)
         ::LocalFree(argv);
     if (source.empty()) {
-        std::fputs("usage: skinview FOLDER-OR-ZIP [MARKUP] [--time] [--pos X,Y]\n", stderr);
+        std::fputs("usage: skinview FOLDER-OR-ZIP [MARKUP] [--time] [--pos X,Y] [--dpi N]\n", stderr);
         return 2;
     }
 
@@ -140,12 +146,24 @@ int main() {
     else
         window.CenterWindow();
     window.ShowWindow(true);
-    RECT rc{};
-    ::GetWindowRect(window.GetHWND(), &rc);
-    wchar_t line[96];
-    swprintf(line, 96, L"window %ld %ld %ld %ld", static_cast<long>(rc.left), static_cast<long>(rc.top),
-             static_cast<long>(rc.right), static_cast<long>(rc.bottom));
-    Print(line);
+    auto printRect = [&] {
+        RECT rc{};
+        ::GetWindowRect(window.GetHWND(), &rc);
+        wchar_t line[96];
+        swprintf(line, 96, L"window %ld %ld %ld %ld", static_cast<long>(rc.left), static_cast<long>(rc.top),
+                 static_cast<long>(rc.right), static_cast<long>(rc.bottom));
+        Print(line);
+        return rc;
+    };
+    const RECT shown = printRect();
+    if (newDpi > 0) {
+        const int dpi = window.GetPaintManager()->GetDpi();
+        RECT suggested{shown.left, shown.top, shown.left + ::MulDiv(shown.right - shown.left, newDpi, dpi),
+                       shown.top + ::MulDiv(shown.bottom - shown.top, newDpi, dpi)};
+        ::SendMessageW(window.GetHWND(), WindowImplBase::kDpiChangedMessage, MAKEWPARAM(newDpi, newDpi),
+                       reinterpret_cast<LPARAM>(&suggested));
+        printRect();
+    }
     CPaintManagerUI::MessageLoop();
     return 0;
 }
