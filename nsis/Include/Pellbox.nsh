@@ -9,17 +9,18 @@
 ; literal holding spaces, ' or " (write $\" inside "...") and $$ reaches the
 ; plug-in as written; only a literal holding a back quote must go through a
 ; variable first. The macros work in installers and uninstallers alike.
-; Path and name arguments longer than 259 characters are not supported
-; (DeleteFolder refuses them with 0, the queries see them cut).
+; Path and name arguments longer than 259 characters are refused: every
+; command that takes one answers 0 (a cut path could name something else).
 ; Pellbox.dll needs a Unicode installer ("Unicode true").
 
 !ifndef PELLBOX_NSH_INCLUDED
 !define PELLBOX_NSH_INCLUDED
 
 ; ${Pellbox::DeleteFolder} RESULT PATH
-;   Deletes the folder PATH with everything in it. Files that cannot be deleted
-;   now (open, running) are renamed to NAME_d_<hex> in their folder and deleted
-;   at the next restart; their folders stay until then.
+;   Deletes the folder PATH with everything in it, changing nothing outside it
+;   (a file's other hard links keep their attributes). Files that cannot be
+;   deleted now (open, running) are renamed to NAME_d_<hex> in their folder and
+;   deleted at the next restart, and their folders after them, deepest first.
 ;   RESULT: 1 when PATH named an existing folder (even if something is left
 ;   for the restart), 0 when it did not or was refused. Refused, deleting
 ;   nothing: relative paths, drive and share roots in any spelling, the

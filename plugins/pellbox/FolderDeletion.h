@@ -13,7 +13,9 @@ int DeleteFolder(const std::wstring& path);
 // The folder a deletion of path would remove, spelled as it is deleted, or
 // empty when the path must not be deleted: a path that is not absolute (it
 // would depend on the current directory), the root of a drive or share in any
-// spelling, and any of the system's top folders or a folder holding one.
+// spelling, and any of the system's top folders or a folder holding one,
+// whatever name reaches them (another drive letter on the same folder, a link,
+// a short name). A folder that cannot be told apart from them is refused too.
 std::wstring DeletableFolder(const std::wstring& path);
 
 // The Windows, system, Program Files, program data and users folders, the
@@ -22,9 +24,13 @@ std::wstring DeletableFolder(const std::wstring& path);
 std::vector<std::wstring> SystemTopFolders();
 
 // Deletes the contents of folder (which ends in a separator) and then the
-// folder. A directory junction or symbolic link is removed itself, never
-// followed. With scheduleInPlace, a file that can be neither deleted nor
-// moved aside is scheduled for deletion at restart under its own name.
+// folder, reaching every entry through its folder's open handle. A directory
+// junction or symbolic link is removed itself, never followed; where the
+// system cannot open a link as itself (Wine), the link is left in place. A
+// file with other hard links keeps its attributes under those names. A file in
+// use is moved aside and scheduled for deletion at restart (with
+// scheduleInPlace, under its own name when it cannot be moved), and each
+// folder it keeps is scheduled after it, deepest first.
 int DeleteTree(const std::wstring& folder, bool scheduleInPlace);
 
 // folder + name + "_d_" + tick count in lower-case hexadecimal.

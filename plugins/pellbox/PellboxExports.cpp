@@ -46,10 +46,21 @@ template <typename Operation> wchar_t* TwinText(Operation operation) {
     return result ? result : new (std::nothrow) wchar_t[1]();
 }
 
+// A path that does not fit the NSIS command's buffer is refused by both forms
+// of a command, before any system call sees it.
+bool FitsPathArgument(const wchar_t* path) {
+    return path && wcsnlen(path, kPathArgumentUnits) < kPathArgumentUnits;
+}
+
 template <typename Query> void PushPathQuery(Query query) {
     wchar_t argument[kPathArgumentUnits] = {};
-    PopString(argument);
-    PushInt(GuardedInt([&] { return query(std::wstring(argument)); }));
+    bool truncated = false;
+    PopString(argument, &truncated);
+    PushInt(truncated ? 0 : GuardedInt([&] { return query(std::wstring(argument)); }));
+}
+
+template <typename Query> int TwinPathQuery(Query query, const wchar_t* path) {
+    return FitsPathArgument(path) ? GuardedInt([&] { return query(std::wstring(path)); }) : 0;
 }
 
 } // namespace
@@ -128,7 +139,7 @@ PELLBOX_NSIS_EXPORT(NSISRebuildIconCache) {
 }
 
 int __cdecl DLLDeleteFolder(const wchar_t* path) {
-    return GuardedInt([&] { return DeleteFolder(SafeText(path)); });
+    return TwinPathQuery(&DeleteFolder, path);
 }
 
 int __cdecl DLLIsWow64() {
@@ -136,15 +147,15 @@ int __cdecl DLLIsWow64() {
 }
 
 int __cdecl DLLIsProcessRunningByFilePath(const wchar_t* path) {
-    return GuardedInt([&] { return IsProcessRunningByFilePath(SafeText(path)); });
+    return TwinPathQuery(&IsProcessRunningByFilePath, path);
 }
 
 int __cdecl DLLIsProcessRunningByFileName(const wchar_t* name) {
-    return GuardedInt([&] { return IsProcessRunningByFileName(SafeText(name)); });
+    return TwinPathQuery(&IsProcessRunningByFileName, name);
 }
 
 int __cdecl DLLIsProcessRunningByDirectory(const wchar_t* directory) {
-    return GuardedInt([&] { return IsProcessRunningByDirectory(SafeText(directory)); });
+    return TwinPathQuery(&IsProcessRunningByDirectory, directory);
 }
 
 wchar_t* __cdecl DLLGetHardSNW() {

@@ -128,6 +128,17 @@ int wmain(int argc, wchar_t** argv) {
     Record(L"delete.missing", std::to_wstring(deleteFolder(tree.c_str())));
     Record(L"delete.null", std::to_wstring(deleteFolder(nullptr)));
 
+    // Paths past what the NSIS commands take are refused by every path twin, however long.
+    for (const size_t length : {size_t(260), size_t(1500), size_t(40000)}) {
+        std::wstring longPath = work + L"\\" + std::wstring(length, L'a');
+        longPath.resize(length);
+        const std::wstring key = L"long" + std::to_wstring(length);
+        Record(key + L".delete", std::to_wstring(deleteFolder(longPath.c_str())));
+        Record(key + L".bypath", std::to_wstring(byPath(longPath.c_str())));
+        Record(key + L".byname", std::to_wstring(byName(longPath.c_str())));
+        Record(key + L".bydir", std::to_wstring(byDirectory(longPath.c_str())));
+    }
+
     Record(L"sn", Take(hardSn()));
     Record(L"uuid", Take(uuid()));
     Record(L"uuid2", Take(uuid()));

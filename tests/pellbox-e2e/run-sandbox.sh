@@ -25,9 +25,66 @@ mkdir -p "$drive/sandbox-scratch-drive"
 [ ${#sandbox_user[@]} -eq 0 ] || chown -R 65534:65534 "$drive"
 # The prefix's own users folder, reached through a link on the scratch drive.
 ln -s "$sandbox_prefix/drive_c/users" "$drive/users"
+# Other names for the sandbox's folders: B: shows the same folder as C:, and H:
+# the sandbox's own folder, which holds the prefix, D: (H:\drive-d) and the
+# folder the profile's Documents link to (H:\home).
+ln -sfn "$sandbox_prefix/drive_c" "$sandbox_prefix/dosdevices/b:"
+ln -sfn "$sandbox_dir" "$sandbox_prefix/dosdevices/h:"
+sandbox_drives="$sandbox_drives b: h:"
+sandbox_map_drive j "$drive/holder/inner" # a drive's root inside a folder of D:
+check "the profile's Documents link to the sandbox's home" \
+    test "$(readlink -f "$sandbox_prefix/drive_c/users/$(ls "$sandbox_prefix/drive_c/users" | grep -v Public | head -n1)/Documents")" = "$(readlink -f "$sandbox_dir/home")"
+
+# Files a deletion must never reach, and a loop that keeps swapping D:\race\sub (while it
+# is a real folder and D:\race-go exists) for a link to them for up to a millisecond at a
+# time, as an unprivileged program could during an elevated deletion.
+# Under Wine a file set for deletion through its handle is removed by its path when the
+# handle closes, after a check that the path still leads to that file; a swap between
+# that check and the removal still sends one deletion through the link: the last check
+# fails in about one run in five on a loaded two-core machine. Windows deletes the file
+# object itself.
+outside=$sandbox_dir/outside
+sandbox_map_drive o "$outside"
+# They bear the names of the files in the folder being deleted: a deletion by name would find them.
+mkdir -p "$outside/inner"
+for i in $(seq 0 29); do echo precious | tee "$outside/$i.txt" > "$outside/inner/$i.txt"; done
+[ ${#sandbox_user[@]} -eq 0 ] || chown -R 65534:65534 "$outside"
+rm -f "$sandbox_dir/swap-stop"
+# The system's Python: one in root's home (pyenv) is out of the sandbox user's reach.
+swap_python=/usr/bin/python3
+[ -x "$swap_python" ] || swap_python=$(command -v python3)
+"${sandbox_user[@]}" "$swap_python" -c '
+import os, random, sys, time
+race, outside, stop = sys.argv[1] + "/race", sys.argv[2], sys.argv[3]
+sub, real, go = race + "/sub", race + "/sub-real", race + "-go"
+swaps = 0
+while not os.path.exists(stop):
+    try:
+        if os.path.islink(sub):
+            os.unlink(sub)
+        elif os.path.isdir(sub) and os.path.exists(go):
+            os.rename(sub, real)
+            os.symlink(outside, sub)
+            swaps += 1
+            time.sleep(random.uniform(0, 0.001))
+            os.unlink(sub)
+            os.rename(real, sub)
+            time.sleep(random.uniform(0, 0.002))
+            continue
+    except OSError:
+        pass
+    time.sleep(0.001)
+print(swaps)
+' "$drive" "$outside" "$sandbox_dir/swap-stop" > "$sandbox_dir/swap-count" &
+swapper=$!
 
 echo "== sandbox suite"
 check "the sandbox suite passes" sandbox_run 'E:\pellbox_sandbox_tests.exe' --gtest_color=no
+touch "$sandbox_dir/swap-stop"
+wait "$swapper" || true
+check "the folder was swapped for the link during the deletions ($(cat "$sandbox_dir/swap-count"))" \
+    test "$(cat "$sandbox_dir/swap-count")" -gt 0
+check "every file behind the swapped link survived" test "$(find "$outside" -type f | wc -l)" -eq 60
 check "no planted library was loaded by the suite" test -z "$(ls "$bin" | grep '^planted-' || true)"
 
 if command -v makensis >/dev/null && [ -f "$build/bin/Pellbox.dll" ]; then

@@ -31,6 +31,11 @@ expect delete.tree 1
 expect delete.tree.left 0
 expect delete.missing 0
 expect delete.null 0
+for length in 260 1500 40000; do
+    for twin in delete bypath byname bydir; do
+        expect "long$length.$twin" 0
+    done
+done
 expect_match sn "^($wine_disk_identity)?$"
 expect_match uuid '^[0-9A-F]{32}$'
 check "two UUIDs differ" test "${result[uuid]}" != "${result[uuid2]}"

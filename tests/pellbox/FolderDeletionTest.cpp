@@ -34,3 +34,16 @@ TEST(FolderDeletion, AsideNameIsHexTickCount) {
     EXPECT_EQ(AsideName(L"C:\\a\\", L"b.exe", 0x1A2Bu), L"C:\\a\\b.exe_d_1a2b");
     EXPECT_EQ(AsideName(L"C:\\a\\", L"b", 0), L"C:\\a\\b_d_0");
 }
+
+TEST(FolderDeletion, FileWithAnotherLinkKeepsItsAttributesThere) {
+    const std::wstring outside = MakeScratchDirectory(L"outside") + L"ro2.txt";
+    WriteTextFile(outside, "kept");
+    const DWORD attributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN;
+    ASSERT_TRUE(SetFileAttributesW(outside.c_str(), attributes));
+    const std::wstring root = MakeTree(L"linked");
+    ASSERT_TRUE(CreateHardLinkW((root + L"sub\\ro2.txt").c_str(), outside.c_str(), nullptr));
+    EXPECT_EQ(DeleteFolder(root), 1);
+    EXPECT_FALSE(PathExists(root));
+    EXPECT_EQ(GetFileAttributesW(outside.c_str()) & attributes, attributes);
+    SetFileAttributesW(outside.c_str(), FILE_ATTRIBUTE_NORMAL);
+}

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include <memory>
 
 namespace {
@@ -88,6 +90,25 @@ TEST(PluginFrame, ArgumentsAreCutToTheirBuffer) {
     const std::wstring encoded = standard.Pop();
     EXPECT_EQ(encoded.size(), 8190u);
     EXPECT_EQ(encoded.substr(encoded.size() - 6), L"%20%20");
+}
+
+TEST(PluginFrame, PathQueriesRefuseWhatDoesNotFitInBothForms) {
+    // A held file of a running program's name is in use; doubled separators read as one, so the
+    // first 259 characters of the padded folder alone would find it.
+    const std::wstring dir = MakeScratchDirectory(L"long");
+    WriteTextFile(dir + L"services.exe", "MZ");
+    HANDLE holder =
+        CreateFileW((dir + L"services.exe").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    const std::wstring padded = dir + std::wstring(300, L'\\');
+    ASSERT_EQ(CallWithArgument(&NSISIsProcessRunningByDirectory, padded.substr(0, 259)), L"1");
+    EXPECT_EQ(CallWithArgument(&NSISIsProcessRunningByDirectory, padded), L"0");
+    EXPECT_EQ(DLLIsProcessRunningByDirectory(padded.c_str()), 0);
+    for (auto query : {&NSISIsProcessRunningByFilePath, &NSISIsProcessRunningByFileName})
+        EXPECT_EQ(CallWithArgument(query, padded + L"services.exe"), L"0");
+    EXPECT_EQ(DLLIsProcessRunningByFilePath((padded + L"services.exe").c_str()), 0);
+    EXPECT_EQ(DLLIsProcessRunningByFileName((std::wstring(300, L' ') + L"services.exe").c_str()), 0);
+    CloseHandle(holder);
 }
 
 TEST(PluginFrame, WholeStringsArePushedWholeOrNotAtAll) {

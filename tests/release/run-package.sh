@@ -11,12 +11,16 @@ mkdir -p "$work"
 
 "$top/tools/package" --build "$build" --output "$work/first" >/dev/null
 "$top/tools/package" --build "$build" --output "$work/second" >/dev/null
-zip=$(ls "$work"/first/ostra-mail-tools-*.zip)
+zip=$(ls "$work"/first/ostra-mail-tools-*.zip | grep -v -- -symbols.zip)
 name=$(basename "$zip")
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:[A-Z]*=//p' "$build/CMakeCache.txt")
 [ "$name" = "ostra-mail-tools-$version.zip" ] || { echo "FAIL package named $name, version $version"; exit 1; }
 cmp "$zip" "$work/second/$name" || { echo "FAIL two packages of one build differ"; exit 1; }
 echo "ok   $name is the same on both runs ($(stat -c %s "$zip") bytes)"
+symbols=${zip%.zip}-symbols.zip
+[ -f "$symbols" ] || { echo "FAIL no symbols package beside $name"; exit 1; }
+cmp "$symbols" "$work/second/$(basename "$symbols")" || { echo "FAIL two symbols packages of one build differ"; exit 1; }
+echo "ok   $(basename "$symbols") is the same on both runs ($(stat -c %s "$symbols") bytes)"
 
 # Relinking must not change the binaries either: no link time in their headers.
 python3 - "$build/bin/Movara.exe" "$build/bin/Pellbox.dll" "$build/bin/Tallywick.dll" <<'PY'
@@ -39,6 +43,31 @@ for file in "${expected[@]}"; do
     [ -f "$nsis/$file" ] || { echo "FAIL the package has no $file"; exit 1; }
 done
 (cd "$nsis" && sha256sum --quiet -c SHA256SUMS) || { echo "FAIL SHA256SUMS"; exit 1; }
+
+# Shipped binaries carry no debug information and no time, only the name and
+# checksum of the file the symbols package puts beside them; the plug-in keeps
+# its export table.
+symbols_dir=$work/symbols
+python3 -m zipfile -e "$symbols" "$symbols_dir"
+objdump=x86_64-w64-mingw32-objdump
+for binary in Movara/Movara.exe Plugins/x86-unicode/Pellbox.dll Plugins/x86-unicode/Tallywick.dll; do
+    shipped=$nsis/$binary debug=$symbols_dir/$binary.debug
+    headers=$("$objdump" -p -h "$shipped") debug_headers=$("$objdump" -h "$debug")
+    ! grep -q ' \.debug_' <<<"$headers" || { echo "FAIL $binary carries debug sections"; exit 1; }
+    grep -q ' \.debug_info' <<<"$debug_headers" || { echo "FAIL no debug information for $binary"; exit 1; }
+    grep -q '^Time/Date.*00:00:00 1970' <<<"$headers" || { echo "FAIL $binary carries a link time"; exit 1; }
+    i686-w64-mingw32-objcopy --dump-section .gnu_debuglink="$work/link" "$shipped" "$work/scratch"
+    python3 - "$work/link" "$debug" <<'PY' || { echo "FAIL $binary does not name its debug file"; exit 1; }
+import os, struct, sys, zlib
+link, debug = open(sys.argv[1], "rb").read(), sys.argv[2]
+name = link[:link.index(b"\0")].decode()
+sys.exit(name != os.path.basename(debug) or struct.unpack_from("<I", link, (len(name) + 4) & ~3)[0] != zlib.crc32(open(debug, "rb").read()))
+PY
+    echo "ok   $binary: $(stat -c %s "$shipped") bytes shipped ($(stat -c %s "$build/bin/${binary##*/}") built), debug file $(stat -c %s "$debug") bytes"
+done
+bash "$top/tests/pellbox-e2e/check-exports.sh" "$nsis/Plugins/x86-unicode/Pellbox.dll" 32 >/dev/null ||
+    { echo "FAIL the shipped Pellbox.dll lost exports"; exit 1; }
+echo "ok   the shipped Pellbox.dll keeps its export table"
 listed=$(wc -l < "$nsis/SHA256SUMS")
 packed=$(python3 -c 'import sys, zipfile; print(len(zipfile.ZipFile(sys.argv[1]).namelist()))' "$zip")
 [ "$listed" -eq $((packed - 1)) ] || { echo "FAIL SHA256SUMS lists $listed of $((packed - 1)) files"; exit 1; }
@@ -54,8 +83,10 @@ done
 [ "$count" -gt 0 ] || { echo "FAIL no examples in the package"; exit 1; }
 echo "ok   $count example(s) compile from the unpacked package"
 
-# The NSIS snippets in the docs compile too: directives at the top, the rest in a section
-# (the placeholder folder lines are left out).
+# Every NSIS block in the docs compiles as an author would paste it: a whole
+# script as it is, a fragment at the top of a section after its own directives.
+# Nothing is added that the docs do not say (no include file); only the lines
+# with placeholder folders are left out, as the unpacked package is the NSIS folder.
 snippets=$(python3 - "$nsis/Docs" "$work/snippets" <<'PY'
 import os, re, sys
 docs, out = sys.argv[1:3]
@@ -65,14 +96,18 @@ for name in sorted(os.listdir(docs)):
     if not name.endswith(".md"):
         continue
     text = open(os.path.join(docs, name), encoding="utf-8").read()
-    for block in re.findall(r"```nsis\n(.*?)```", text, re.S):
+    for block in re.findall(r"^```nsis\n(.*?)^```", text, re.S | re.M):
         lines = [l for l in block.splitlines() if not l.startswith(("!addplugindir", "!addincludedir"))]
-        top = [l for l in lines if l.startswith(("!", "Unicode"))]
-        body = [l for l in lines if not l.startswith(("!", "Unicode"))]
+        whole = any(re.match(r"\s*(Section|Function|OutFile)\b", l) for l in lines)
+        if whole:
+            script = lines
+        else:
+            top = [l for l in lines if l.startswith(("!", "Unicode"))]
+            body = [l for l in lines if not l.startswith(("!", "Unicode"))]
+            script = [*top, 'OutFile "snippet.exe"', "Section", *body, "SectionEnd"]
         count += 1
         with open(os.path.join(out, f"{name[:-3]}-{count}.nsi"), "w", encoding="utf-8") as f:
-            f.write("\n".join(["Unicode true", "!include LogicLib.nsh", *top, 'OutFile "snippet.exe"',
-                               "Section", *body, "SectionEnd", ""]))
+            f.write("\n".join([*script, ""]))
 print(count)
 PY
 )
