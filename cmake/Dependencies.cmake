@@ -11,6 +11,15 @@ find_path(STB_IMAGE_DIR stb_image.h PATHS /usr/include PATH_SUFFIXES stb NO_CMAK
 add_library(stb_image INTERFACE)
 target_include_directories(stb_image SYSTEM INTERFACE ${STB_IMAGE_DIR})
 
+# xxHash: Debian's header-only use of libxxhash-dev (xxhash.h with
+# XXH_INLINE_ALL). The header sits in the include root itself, which a cross
+# build must not search (the host's C library headers are there too): it is
+# copied into a folder of its own.
+find_file(XXHASH_HEADER xxhash.h PATHS /usr/include NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+configure_file(${XXHASH_HEADER} ${CMAKE_BINARY_DIR}/xxhash-include/xxhash.h COPYONLY)
+add_library(xxhash INTERFACE)
+target_include_directories(xxhash SYSTEM INTERFACE ${CMAKE_BINARY_DIR}/xxhash-include)
+
 # JsonCpp: Debian's source package, unpacked by tools/setup into .deps/jsoncpp.
 set(JSONCPP_SOURCE_DIR ${PROJECT_SOURCE_DIR}/.deps/jsoncpp CACHE PATH "JsonCpp source tree")
 if(EXISTS ${JSONCPP_SOURCE_DIR}/src/lib_json/json_value.cpp)

@@ -6,7 +6,12 @@
 #include <cwchar>
 #include <memory>
 #include <new>
+#include <unordered_map>
+#include <vector>
 
+#include "ChunkLayout.h"
+#include "ContentHash.h"
+#include "FileIdentity.h"
 #include "HandleFacts.h"
 #include "PathHelpers.h"
 #include "ProgressMath.h"
@@ -20,7 +25,7 @@ static_assert(std::atomic<uint64_t>::is_always_lock_free, "64-bit progress figur
 
 namespace {
 
-constexpr size_t kRingSize = 32u * 1024 * 1024 + 16 * 1024;
+constexpr size_t kRingSize = kStagingRingBytes;
 constexpr size_t kGuardBytes = 4096;
 constexpr uint32_t kMaxNameLength = 260;
 // A chunk whose read keeps failing is retried this many times before the file
@@ -37,10 +42,13 @@ struct CopyJob {
     CopyJob* next;
     wchar_t source[kCopyPathCapacity];
     wchar_t destination[kCopyPathCapacity];
-    // The destination when it lies inside the source tree (that subtree is
-    // not copied), else empty.
-    wchar_t excluded[kCopyPathCapacity];
+    // The destination folder and the real folders above it, by identity: a
+    // source folder that is one of them (reached through a link in the
+    // source tree) is not copied, or the copy would copy itself.
+    std::vector<Ostra::FileIdentity> destinationChain;
     uint32_t isDirectory;
+    uint32_t countedFiles; // what AddJob's count found
+    uint64_t countedBytes;
     uint32_t sourceSector;
     uint32_t destinationSector;
     uint32_t destinationKind;
@@ -58,9 +66,9 @@ struct FileRecord {
     wchar_t name[kMaxNameLength + 1];
 };
 
-// Lies in the ring directly after its chunk's data. A first chunk carries a
-// copy of the file's FileRecord, then the file's destination path and its
-// source path.
+// Lies in the ring directly after its chunk's data. A first chunk carries
+// the file's record and its destination and source paths after it, laid out
+// by LayoutFirstChunk.
 struct ChunkHeader {
     ChunkHeader* prev;
     ChunkHeader* next;
@@ -70,28 +78,20 @@ struct ChunkHeader {
     uint32_t headerSize;    // from the header's start to the chunk's end
     uint32_t validLength;   // bytes the read actually placed in data
     uint32_t sourceChanged; // set on a file's last chunk when the source changed while it was read
+    uint64_t fileHash;      // hash of the file's bytes up to the end of this chunk's data (when verifying)
 };
 
 namespace {
 
 constexpr uint32_t kChunkHeaderBytes = static_cast<uint32_t>((sizeof(ChunkHeader) + 7) / 8 * 8);
 
-FileRecord* RecordOf(ChunkHeader* chunk) {
-    return reinterpret_cast<FileRecord*>(reinterpret_cast<unsigned char*>(chunk) + kChunkHeaderBytes);
-}
-
-wchar_t* DestinationOf(ChunkHeader* chunk) {
-    return reinterpret_cast<wchar_t*>(reinterpret_cast<unsigned char*>(RecordOf(chunk)) + RecordOf(chunk)->recordSize);
-}
-
-size_t PathBytes(const wchar_t* path) {
-    return static_cast<size_t>(RoundUp((wcslen(path) + 1) * sizeof(wchar_t), 8));
-}
-
-wchar_t* SourceOf(ChunkHeader* chunk) {
-    wchar_t* destination = DestinationOf(chunk);
-    return reinterpret_cast<wchar_t*>(reinterpret_cast<unsigned char*>(destination) + PathBytes(destination));
-}
+// The ring's layout is proved by a model that runs natively with this build's
+// sizes: they must be the ones the model is given.
+constexpr RecordGeometry kThisBuildGeometry = sizeof(void*) == 4 ? kRecordGeometry32 : kRecordGeometry64;
+static_assert(kChunkHeaderBytes == kThisBuildGeometry.chunkHeaderBytes, "chunk header size differs from the model's");
+static_assert(offsetof(FileRecord, name) == kThisBuildGeometry.recordNameOffset,
+              "record layout differs from the model's");
+static_assert(sizeof(FileRecord) == kThisBuildGeometry.recordBytes, "record size differs from the model's");
 
 void CopyText(wchar_t* out, size_t capacity, const wchar_t* text) {
     size_t n = std::min(wcslen(text), capacity - 1);
@@ -113,15 +113,15 @@ bool MakeFullPath(const wchar_t* path, wchar_t* out, size_t capacity) {
     return true;
 }
 
-// True when the two paths name one folder. Equal identities decide it, except
-// that a cloned volume repeats its original's serial number and file indexes:
-// a file created in the first folder must also appear in the second. When no
-// such file can be created (a read-only folder), the identities decide.
+// True when the two paths may name one folder, and whenever that cannot be
+// told. Equal identities decide it, except that a cloned volume repeats its
+// original's serial number and file indexes: a file created in the first
+// folder must also appear in the second. When no such file can be created (a
+// read-only folder), the identities decide.
 bool IsSameFolder(const wchar_t* first, const wchar_t* second) {
-    FileIdentity firstIdentity, secondIdentity;
-    if (!GetFileIdentity(first, &firstIdentity) || !GetFileIdentity(second, &secondIdentity) ||
-        !IsSameIdentity(firstIdentity, secondIdentity))
-        return false;
+    const Ostra::IdentityAnswer same = Ostra::IsSameObject(first, second);
+    if (same != Ostra::IdentityAnswer::Yes)
+        return same == Ostra::IdentityAnswer::CantTell;
     wchar_t name[64];
     swprintf(name, 64, L"~copy-probe-%08lx-%08lx.tmp", GetCurrentProcessId(), GetTickCount());
     std::unique_ptr<wchar_t[]> probe(new (std::nothrow) wchar_t[kCopyPathCapacity]);
@@ -136,36 +136,25 @@ bool IsSameFolder(const wchar_t* first, const wchar_t* second) {
 }
 
 // The destination folder may reach into the source tree by another name (a
-// link or junction, a drive substituted for a folder), where comparing the
-// paths as text sees nothing. Looks along the destination's path for the
-// source folder itself. Returns false when that is the destination itself:
-// every file would be opened for writing over its own data. When it is a
-// folder above the destination, `excluded` receives the destination's path
-// inside the source, so that the walk leaves it out.
-bool FindDestinationInSource(const wchar_t* source, const wchar_t* destination, wchar_t* excluded, size_t capacity) {
-    std::unique_ptr<wchar_t[]> folder(new (std::nothrow) wchar_t[kCopyPathCapacity]);
-    if (!folder)
+// link or junction, a drive substituted for a folder, a short name), where
+// comparing the paths as text sees nothing. True when the destination is the
+// source or lies inside it by identity, or when that cannot be told: either
+// way the job is refused. Otherwise `chain` receives the identities of the
+// destination and of the real folders above it, for the walk to leave out.
+bool FindDestinationInSource(const wchar_t* source, const wchar_t* destination,
+                             std::vector<Ostra::FileIdentity>* chain) {
+    if (IsSameFolder(destination, source))
         return true;
-    CopyText(folder.get(), kCopyPathCapacity, destination);
-    const size_t destinationLength = wcslen(destination);
-    const size_t prefixLength = wcsncmp(destination, L"\\\\?\\", 4) == 0 ? 4 : 0;
-    for (;;) {
-        if (IsSameFolder(folder.get(), source)) {
-            const wchar_t* rest = destination + wcslen(folder.get());
-            if (rest == destination + destinationLength)
-                return false;
-            while (*rest == L'\\')
-                ++rest;
-            return JoinPath(excluded, capacity, source, rest);
-        }
-        wchar_t* slash = wcsrchr(folder.get() + prefixLength, L'\\');
-        if (!slash || slash[1] == L'\0')
-            return true; // reached the volume's root
-        if (slash > folder.get() && slash[-1] == L':')
-            slash[1] = L'\0'; // a drive root keeps its backslash
-        else
-            *slash = L'\0';
+    if (!Ostra::ReadAncestry(destination, chain))
+        return true;
+    Ostra::FileIdentity sourceIdentity;
+    if (Ostra::ReadIdentity(source, &sourceIdentity) != Ostra::IdentityRead::Read)
+        return true;
+    for (const Ostra::FileIdentity& folder : *chain) {
+        if (Ostra::IsSameIdentity(folder, sourceIdentity))
+            return true;
     }
+    return false;
 }
 
 // The folder part of a full file path, a drive root keeping its backslash.
@@ -180,6 +169,30 @@ bool ParentFolder(const wchar_t* path, wchar_t* out, size_t capacity) {
     out[length] = L'\0';
     return true;
 }
+
+// The names of one folder's entries, compared as the destination's file
+// system compares them: case ignored.
+class FolderNames {
+public:
+    // Null when no earlier name equals this one but for case (it is then
+    // kept), else that earlier name. Without memory every name counts as new.
+    const wchar_t* AddOrFindTwin(const wchar_t* name) {
+        try {
+            std::wstring key(name);
+            if (!key.empty())
+                CharUpperBuffW(&key[0], static_cast<DWORD>(key.size()));
+            auto added = seen_.emplace(std::move(key), std::wstring());
+            if (!added.second)
+                return added.first->second.c_str();
+            added.first->second = name;
+        } catch (...) {
+        }
+        return nullptr;
+    }
+
+private:
+    std::unordered_map<std::wstring, std::wstring> seen_; // upper case -> as listed
+};
 
 // Waits for a thread to end and closes its handle; nothing when there is none.
 void JoinThread(HANDLE* thread) {
@@ -214,6 +227,7 @@ CCopyEngine::CCopyEngine() {
     currentSource_ = static_cast<wchar_t*>(AllocateRegion(kCopyPathCapacity * sizeof(wchar_t)));
     currentDestination_ = static_cast<wchar_t*>(AllocateRegion(kCopyPathCapacity * sizeof(wchar_t)));
     writerDestination_ = static_cast<wchar_t*>(AllocateRegion(kCopyPathCapacity * sizeof(wchar_t)));
+    writerSource_ = static_cast<wchar_t*>(AllocateRegion(kCopyPathCapacity * sizeof(wchar_t)));
     ResetProgress();
 }
 
@@ -281,13 +295,15 @@ DWORD WINAPI CCopyEngine::PrefaultThreadMain(void* engine) {
 }
 
 bool CCopyEngine::Ready() const {
-    return jobs_ && queue_ && fileRecord_ && ring_ && currentSource_ && currentDestination_ && writerDestination_;
+    return jobs_ && queue_ && fileRecord_ && ring_ && currentSource_ && currentDestination_ && writerDestination_ &&
+           writerSource_ && readHash_.valid();
 }
 
 void CCopyEngine::ResetProgress() {
     {
         std::lock_guard<std::mutex> hold(failuresLock_);
         failures_.clear();
+        failuresNotKept_ = 0;
     }
     progress_.filesTotal = 0;
     progress_.filesCopied = 0;
@@ -302,6 +318,10 @@ void CCopyEngine::ResetProgress() {
     progress_.currentFileSize = 0;
     progress_.currentFileDone = 0;
     progress_.runEnded = 0;
+    progress_.verifying = 0;
+    progress_.verifyBytesTotal = 0;
+    progress_.verifyBytesDone = 0;
+    progress_.verifyMs = 0;
     if (currentSource_)
         currentSource_[0] = L'\0';
     if (currentDestination_)
@@ -326,39 +346,76 @@ void CCopyEngine::GetProgress(CopyProgress* progress) const {
     progress->currentSpeed = progress_.currentSpeed.load();
     progress->currentFileSize = progress_.currentFileSize.load();
     progress->currentFileDone = progress_.currentFileDone.load();
+    progress->verifying = progress_.verifying.load();
+    progress->verifyBytesTotal = progress_.verifyBytesTotal.load();
+    progress->verifyBytesDone = progress_.verifyBytesDone.load();
+    progress->verifyMs = progress_.verifyMs.load();
     progress->currentSourcePath = currentSource_;
     progress->currentDestinationPath = currentDestination_;
 }
 
-void CCopyEngine::CountError(const wchar_t* path) {
-    const uint32_t error = GetLastError();
-    progress_.errors.fetch_add(1);
+namespace {
+
+// A path as a failure shows it: without a long-path prefix, cut to
+// kMaxFailurePath units; empty for none.
+std::wstring ShownPath(const wchar_t* path) {
     std::wstring shown;
-    if (path) {
-        std::unique_ptr<wchar_t[]> plain(new (std::nothrow) wchar_t[kCopyPathCapacity]);
-        try {
-            if (plain && RemoveLongPathPrefix(path, plain.get(), kCopyPathCapacity))
-                shown.assign(plain.get(), std::min(wcslen(plain.get()), kMaxFailurePath));
-        } catch (...) {
-            shown.clear();
-        }
+    if (!path)
+        return shown;
+    std::unique_ptr<wchar_t[]> plain(new (std::nothrow) wchar_t[kCopyPathCapacity]);
+    try {
+        if (plain && RemoveLongPathPrefix(path, plain.get(), kCopyPathCapacity))
+            shown.assign(plain.get(), std::min(wcslen(plain.get()), CCopyEngine::kMaxFailurePath));
+    } catch (...) {
+        shown.clear();
     }
+    return shown;
+}
+
+} // namespace
+
+void CCopyEngine::CountError(const wchar_t* path) {
+    CountFailure(path, GetLastError(), CopyFailureKind::SystemError);
+}
+
+void CCopyEngine::CountFailure(const wchar_t* path, uint32_t error, CopyFailureKind kind, const wchar_t* otherPath) {
+    progress_.errors.fetch_add(1);
+    std::wstring shown = ShownPath(path);
     std::lock_guard<std::mutex> hold(failuresLock_);
     // A read retried several times is one failure of one file.
-    if (!failures_.empty() && failures_.back().error == error && failures_.back().path == shown)
+    if (!failures_.empty() && failures_.back().error == error && failures_.back().kind == kind &&
+        failures_.back().path == shown)
         return;
-    if (failures_.size() >= kMaxKeptFailures)
+    if (failures_.size() >= kMaxKeptFailures) {
+        ++failuresNotKept_;
         return;
+    }
     try {
-        failures_.push_back(CopyFailure{error, std::move(shown)});
+        failures_.push_back(CopyFailure{error, std::move(shown), kind, ShownPath(otherPath)});
     } catch (...) {
         // Out of memory: the failure is still counted.
     }
 }
 
+bool CCopyEngine::WithinCount(const wchar_t* path, uint64_t size) {
+    const CopyJob* job = currentJob_;
+    if (walkedFiles_ >= job->countedFiles || size > job->countedBytes - walkedBytes_) {
+        CountFailure(path, 0, CopyFailureKind::ChangedSinceCounted);
+        return false;
+    }
+    ++walkedFiles_;
+    walkedBytes_ += size;
+    return true;
+}
+
 std::vector<CopyFailure> CCopyEngine::GetFailures() const {
     std::lock_guard<std::mutex> hold(failuresLock_);
     return failures_;
+}
+
+uint32_t CCopyEngine::FailuresNotKept() const {
+    std::lock_guard<std::mutex> hold(failuresLock_);
+    return failuresNotKept_;
 }
 
 bool CCopyEngine::JobListEmpty() const {
@@ -378,14 +435,22 @@ void CCopyEngine::FreeJobs() {
     currentJob_ = nullptr;
 }
 
+void CCopyEngine::Cancel() {
+    stop_ = 1;
+    JoinThread(&jobThread_);
+}
+
 void CCopyEngine::FinishPreviousRun() {
     // The job list is not shared with a running job thread: a job added while
     // a run is going waits for that run to end.
     JoinThread(&jobThread_);
 }
 
-void CCopyEngine::RefuseJob() {
-    CountError();
+void CCopyEngine::RefuseJob(const wchar_t* path, uint32_t error, CopyFailureKind kind, const wchar_t* otherPath) {
+    // Never "error 0": a refusal always says why.
+    if (kind == CopyFailureKind::SystemError && error == 0)
+        error = ERROR_INVALID_PARAMETER;
+    CountFailure(path, error, kind, otherPath);
     if (!jobThread_ && JobListEmpty())
         progress_.runEnded = 1;
 }
@@ -396,7 +461,7 @@ int CCopyEngine::AddJob(const wchar_t* source, const wchar_t* destination) {
     if (JobListEmpty())
         ResetProgress();
     if (!Ready() || !source || !destination) {
-        RefuseJob();
+        RefuseJob(source, Ready() ? ERROR_INVALID_PARAMETER : ERROR_NOT_ENOUGH_MEMORY);
         return 1;
     }
 
@@ -413,15 +478,19 @@ int CCopyEngine::AddJob(const wchar_t* source, const wchar_t* destination) {
         !RemoveLongPathPrefix(fullDestination.get(), job->destination, kCopyPathCapacity) ||
         !GetVolumeRoot(job->source, sourceRoot) || !GetVolumeRoot(job->destination, destinationRoot) ||
         !AddLongPathPrefix(job->source, kCopyPathCapacity) || !AddLongPathPrefix(job->destination, kCopyPathCapacity)) {
-        RefuseJob();
+        RefuseJob(source, job && fullSource && fullDestination ? ERROR_FILENAME_EXCED_RANGE : ERROR_NOT_ENOUGH_MEMORY);
         return 1;
     }
 
-    DWORD destinationAttributes = GetFileAttributesW(job->destination);
-    DWORD sourceAttributes = GetFileAttributesW(job->source);
-    if (destinationAttributes == INVALID_FILE_ATTRIBUTES || !(destinationAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
-        sourceAttributes == INVALID_FILE_ATTRIBUTES) {
-        RefuseJob();
+    const DWORD destinationAttributes = GetFileAttributesW(job->destination);
+    if (destinationAttributes == INVALID_FILE_ATTRIBUTES || !(destinationAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        RefuseJob(job->destination,
+                  destinationAttributes == INVALID_FILE_ATTRIBUTES ? GetLastError() : DWORD(ERROR_DIRECTORY));
+        return 1;
+    }
+    const DWORD sourceAttributes = GetFileAttributesW(job->source);
+    if (sourceAttributes == INVALID_FILE_ATTRIBUTES) {
+        RefuseJob(job->source, GetLastError());
         return 1;
     }
     job->isDirectory = (sourceAttributes & FILE_ATTRIBUTE_DIRECTORY) ? 1 : 0;
@@ -429,19 +498,17 @@ int CCopyEngine::AddJob(const wchar_t* source, const wchar_t* destination) {
     uint64_t bytes = 0;
     uint32_t files = 0;
     if (job->isDirectory) {
-        // Copying a tree onto itself would overwrite every file with itself.
-        if (IsSamePath(job->source, job->destination)) {
-            RefuseJob();
+        // Copying a tree onto itself would overwrite every file with itself,
+        // and copying it into itself would copy the copy again.
+        if (IsSameOrInsidePath(job->destination, job->source) ||
+            FindDestinationInSource(job->source, job->destination, &job->destinationChain)) {
+            RefuseJob(job->destination, 0, CopyFailureKind::DestinationInsideSource, job->source);
             return 1;
         }
-        if (IsSameOrInsidePath(job->destination, job->source)) {
-            CopyText(job->excluded, kCopyPathCapacity, job->destination);
-        } else if (!FindDestinationInSource(job->source, job->destination, job->excluded, kCopyPathCapacity)) {
-            RefuseJob();
-            return 1;
-        }
-        if (!CountTree(job->source, &bytes, &files, &stop_, job->excluded[0] ? job->excluded : nullptr)) {
-            RefuseJob();
+        SetLastError(0);
+        if (!CountTree(job->source, &bytes, &files, &stop_, &job->destinationChain)) {
+            const DWORD error = GetLastError();
+            RefuseJob(job->source, error ? error : DWORD(ERROR_CANT_ACCESS_FILE));
             return 1;
         }
     } else {
@@ -453,12 +520,12 @@ int CCopyEngine::AddJob(const wchar_t* source, const wchar_t* destination) {
             IsSamePath(fullSource.get(), job->source) ||
             (ParentFolder(job->source, fullSource.get(), kCopyPathCapacity) &&
              IsSameFolder(job->destination, fullSource.get()))) {
-            RefuseJob();
+            RefuseJob(job->destination, 0, CopyFailureKind::DestinationInsideSource, job->source);
             return 1;
         }
         files = 1;
         if (!GetFileSize64(job->source, &bytes)) {
-            RefuseJob();
+            RefuseJob(job->source, GetLastError());
             return 1;
         }
     }
@@ -472,6 +539,8 @@ int CCopyEngine::AddJob(const wchar_t* source, const wchar_t* destination) {
         job->destinationKind = GetFileSystemKind(destinationRoot);
     }
 
+    job->countedFiles = files;
+    job->countedBytes = bytes;
     progress_.filesTotal.fetch_add(files);
     progress_.bytesTotal.fetch_add(bytes);
     CopyJob* added = job.release();
@@ -483,8 +552,9 @@ int CCopyEngine::AddJob(const wchar_t* source, const wchar_t* destination) {
     if (!jobThread_) {
         jobThread_ = CreateThread(nullptr, 0, &CCopyEngine::JobThreadMain, this, 0, nullptr);
         if (!jobThread_) {
+            const DWORD error = GetLastError();
             FreeJobs();
-            RefuseJob();
+            RefuseJob(nullptr, error);
         }
     }
     return 1;
@@ -567,6 +637,9 @@ void CCopyEngine::RunJobs() {
                 break;
             for (HANDLE* worker : {&readerThread_, &writerThread_})
                 JoinThread(worker);
+            // The workers have ended: the ring and the list are this thread's.
+            if (verify_)
+                VerifyCopies();
         }
     }
     EndRun();
@@ -631,16 +704,27 @@ void CCopyEngine::GateWakeAll() {
 
 void CCopyEngine::RunReader() {
     CopyJob* job = currentJob_;
+    walkedFiles_ = 0;
+    walkedBytes_ = 0;
+    const uint32_t errorsBefore = progress_.errors.load();
+    bool walked = false;
     if (job->isDirectory) {
-        WalkTree(job->source, job->destination, 0);
+        walked = WalkTree(job->source, job->destination, 0);
     } else {
         const wchar_t* name = wcsrchr(job->source, L'\\');
-        if (FillFileRecordFromPath(job->source, name ? name + 1 : job->source) &&
-            JoinPath(currentDestination_, kCopyPathCapacity, job->destination, fileRecord_->name))
-            CopyOneFile(job->source, currentDestination_);
-        else
+        if (!FillFileRecordFromPath(job->source, name ? name + 1 : job->source))
             CountError(job->source);
+        else if (!JoinPath(currentDestination_, kCopyPathCapacity, job->destination, fileRecord_->name))
+            CountFailure(job->source, ERROR_FILENAME_EXCED_RANGE, CopyFailureKind::SystemError);
+        else if (WithinCount(job->source, fileRecord_->fileSize))
+            walked = CopyOneFile(job->source, currentDestination_);
     }
+    // Something counted was not met (a file deleted or cut short in a folder
+    // the walk reached later): the copy cannot be complete, and unless a
+    // failure already says why, the log must.
+    if (walked && !stop_ && progress_.errors.load() == errorsBefore &&
+        (walkedFiles_ != job->countedFiles || walkedBytes_ != job->countedBytes))
+        CountFailure(job->source, 0, CopyFailureKind::ChangedSinceCounted);
     EnterCriticalSection(&gate_.lock);
     ChunkHeader* end = ReserveChunk(kChunkHeaderBytes, 0);
     if (end) {
@@ -662,10 +746,15 @@ bool CCopyEngine::WalkTree(const wchar_t* source, const wchar_t* destination, in
         JoinPath(sourcePath.get(), kCopyPathCapacity, source, L"*.*"))
         find.reset(FindFirstFileW(sourcePath.get(), &data));
     if (!find) {
+        if (depth > kMaxTreeDepth || !sourcePath || !destinationPath)
+            SetLastError(depth > kMaxTreeDepth ? ERROR_FILENAME_EXCED_RANGE : ERROR_NOT_ENOUGH_MEMORY);
         CountError(source);
         return false;
     }
-    const wchar_t* excluded = currentJob_->excluded;
+    // The names met in this folder: a source that tells case apart (a
+    // case-sensitive folder, a share) can hold two names that the
+    // destination takes for one, and the second would overwrite the first.
+    FolderNames names;
     bool result = true;
     do {
         const wchar_t* name = data.cFileName;
@@ -673,14 +762,26 @@ bool CCopyEngine::WalkTree(const wchar_t* source, const wchar_t* destination, in
             continue;
         if (!JoinPath(sourcePath.get(), kCopyPathCapacity, source, name)) {
             // Too long to name: this entry cannot be copied, the rest can.
-            CountError(source);
+            CountFailure(source, ERROR_FILENAME_EXCED_RANGE, CopyFailureKind::SystemError);
+            continue;
+        }
+        if (const wchar_t* twin = names.AddOrFindTwin(name)) {
+            std::unique_ptr<wchar_t[]> first(new (std::nothrow) wchar_t[kCopyPathCapacity]);
+            const bool named = first && JoinPath(first.get(), kCopyPathCapacity, source, twin);
+            CountFailure(sourcePath.get(), 0, CopyFailureKind::CaseTwin, named ? first.get() : twin);
             continue;
         }
         if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            if (excluded[0] && IsSamePath(sourcePath.get(), excluded))
+            const Ostra::IdentityAnswer onTheWay = Ostra::IsOneOf(sourcePath.get(), currentJob_->destinationChain);
+            if (onTheWay != Ostra::IdentityAnswer::No) {
+                // Checked at the count; a folder that cannot be told apart
+                // now has changed since and stays uncopied.
+                if (onTheWay == Ostra::IdentityAnswer::CantTell)
+                    CountFailure(sourcePath.get(), 0, CopyFailureKind::ChangedSinceCounted);
                 continue;
+            }
             if (!JoinPath(destinationPath.get(), kCopyPathCapacity, destination, name)) {
-                CountError(sourcePath.get());
+                CountFailure(sourcePath.get(), ERROR_FILENAME_EXCED_RANGE, CopyFailureKind::SystemError);
                 continue;
             }
             if (!CreateDirectoryW(destinationPath.get(), nullptr)) {
@@ -699,8 +800,10 @@ bool CCopyEngine::WalkTree(const wchar_t* source, const wchar_t* destination, in
             // The listing already holds what the record needs; a file that
             // has gone since is found at its open.
             FillFileRecord(data, name);
+            if (!WithinCount(sourcePath.get(), fileRecord_->fileSize))
+                continue;
             if (!JoinPath(currentDestination_, kCopyPathCapacity, destination, name)) {
-                CountError(sourcePath.get());
+                CountFailure(sourcePath.get(), ERROR_FILENAME_EXCED_RANGE, CopyFailureKind::SystemError);
                 continue;
             }
             if (!CopyOneFile(sourcePath.get(), currentDestination_)) {
@@ -745,11 +848,12 @@ bool CCopyEngine::CopyOneFile(const wchar_t* source, const wchar_t* destination)
     Ostra::UniqueFile file(CreateFileW(source, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                        FILE_FLAG_NO_BUFFERING | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file) {
-        // A file gone since it was listed cannot be copied, the others still
-        // can; one that cannot be opened (locked) ends the walk.
-        DWORD error = GetLastError();
+        // A file gone since it was listed, or held by another program, cannot
+        // be copied; the others still can. Going on means one retry after the
+        // other program is closed finishes the copy, and every file missed is
+        // named rather than hidden behind the first.
         CountError(source);
-        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+        return true;
     }
     fileRecord_->sourceHandle = file.get();
     // The writer compares it with the index of a destination file that is
@@ -770,19 +874,25 @@ bool CCopyEngine::SourceUnchanged(HANDLE file) const {
 
 void CCopyEngine::ReadFileIntoChunks(HANDLE file, const wchar_t* source, const wchar_t* destination) {
     const FileRecord* record = fileRecord_;
-    const size_t destinationBytes = (wcslen(destination) + 1) * sizeof(wchar_t);
-    const size_t sourceBytes = (wcslen(source) + 1) * sizeof(wchar_t);
-    uint32_t firstHeader =
-        static_cast<uint32_t>(kChunkHeaderBytes + record->recordSize + PathBytes(destination) + PathBytes(source));
+    FirstChunkLayout layout;
+    if (!LayoutFirstChunk(kChunkHeaderBytes, record->recordSize, (wcslen(destination) + 1) * sizeof(wchar_t),
+                          (wcslen(source) + 1) * sizeof(wchar_t), &layout)) {
+        CountError(source);
+        return;
+    }
     int64_t remaining = static_cast<int64_t>(record->fileSize);
     uint64_t offset = 0;
     bool first = true;
+    ContentHash& hash = readHash_;
+    hash.Reset();
     for (;;) {
         EnterCriticalSection(&gate_.lock);
-        ChunkHeader* chunk = ReserveChunk(first ? firstHeader : kChunkHeaderBytes, remaining > 0 ? remaining : 0);
+        ChunkHeader* chunk =
+            ReserveChunk(first ? layout.headerBytes : kChunkHeaderBytes, remaining > 0 ? remaining : 0);
         LeaveCriticalSection(&gate_.lock);
         if (!chunk) {
-            CountError();
+            // Only a run being stopped reserves nothing.
+            CountFailure(source, ERROR_OPERATION_ABORTED, CopyFailureKind::SystemError);
             return;
         }
         uint32_t read = 0;
@@ -796,12 +906,15 @@ void CCopyEngine::ReadFileIntoChunks(HANDLE file, const wchar_t* source, const w
         }
         if (!readOk)
             read = 0; // the writer sees the chunk short and fails the file
+        if (verify_) {
+            if (read > 0 && remaining > 0)
+                hash.Add(chunk->data, static_cast<size_t>(std::min<int64_t>(read, remaining)));
+            chunk->fileHash = hash.Value();
+        }
         chunk->validLength = read;
         chunk->kind = first ? kFirstChunk : kNextChunk;
         if (first) {
-            memcpy(RecordOf(chunk), record, record->recordSize);
-            memcpy(DestinationOf(chunk), destination, destinationBytes);
-            memcpy(SourceOf(chunk), source, sourceBytes);
+            StoreFirstChunk(reinterpret_cast<unsigned char*>(chunk), layout, record, destination, source);
         }
         // A short read is the end of the file; reading on from there would
         // start at an offset that is not sector-aligned.
@@ -859,6 +972,7 @@ ChunkHeader* CCopyEngine::ReserveChunk(uint32_t headerBytes, uint64_t remaining)
     chunk->headerSize = place.headerSize;
     chunk->validLength = 0;
     chunk->sourceChanged = 0;
+    chunk->fileHash = 0;
     return chunk;
 }
 
@@ -916,9 +1030,19 @@ bool CCopyEngine::TakeNextChunk() {
 bool CCopyEngine::WriteOneFile() {
     // The first chunk's ring space is reused once it is released, so what the
     // file needs later is copied out now.
-    const FileRecord record = *RecordOf(heldChunk_);
+    FileRecord record;
+    FirstChunkView carried;
+    if (!LoadFirstChunk(reinterpret_cast<const unsigned char*>(heldChunk_), kChunkHeaderBytes, heldChunk_->headerSize,
+                        &record, offsetof(FileRecord, name) + sizeof(wchar_t), sizeof record, sizeof(wchar_t),
+                        &carried)) {
+        SetLastError(ERROR_INVALID_DATA);
+        CountError();
+        return false;
+    }
     const wchar_t* destination = writerDestination_;
-    CopyText(writerDestination_, kCopyPathCapacity, DestinationOf(heldChunk_));
+    const wchar_t* source = writerSource_;
+    CopyText(writerDestination_, kCopyPathCapacity, reinterpret_cast<const wchar_t*>(carried.destination));
+    CopyText(writerSource_, kCopyPathCapacity, reinterpret_cast<const wchar_t*>(carried.source));
     const CopyJob* job = currentJob_;
     const uint32_t sector = job->destinationSector;
     const uint64_t size = record.fileSize;
@@ -933,22 +1057,32 @@ bool CCopyEngine::WriteOneFile() {
     int64_t counted = 0;
     int64_t heldBack = 0;
     bool pending = false;
-    auto fail = [&]() {
+    // why: the failure as the log shows it; Unreported when the reader has
+    // already listed this file's failure (a read that kept failing).
+    enum class Why { LastError, SourceChanged, DestinationIsSource, Unreported };
+    auto fail = [&](Why why = Why::LastError) {
+        const DWORD error = GetLastError();
         if (ours) {
             HANDLE handle = file.release();
             DiscardPartial(&handle, destination);
         }
         AddProgress(-counted);
-        CountError(destination);
+        if (why == Why::LastError)
+            CountFailure(destination, error, CopyFailureKind::SystemError);
+        else if (why == Why::SourceChanged)
+            CountFailure(source, 0, CopyFailureKind::ChangedWhileRead);
+        else if (why == Why::DestinationIsSource)
+            CountFailure(destination, 0, CopyFailureKind::DestinationIsSource, source);
         return pending;
     };
     if (heldChunk_->sourceChanged)
-        return fail(); // a file of one chunk that changed while it was read
+        return fail(Why::SourceChanged); // a file of one chunk that changed while it was read
 
     bool existed = false;
-    file.reset(OpenDestination(destination, record, SourceOf(heldChunk_), flags, &existed));
+    bool isSource = false;
+    file.reset(OpenDestination(destination, record, source, flags, &existed, &isSource));
     if (!file)
-        return fail();
+        return fail(isSource ? Why::DestinationIsSource : Why::LastError);
     ours = true;
 
     if (existed || size > heldChunk_->dataLength) {
@@ -969,12 +1103,18 @@ bool CCopyEngine::WriteOneFile() {
     while (remaining > 0 && !stop_) {
         ChunkHeader* chunk = heldChunk_;
         uint64_t needed = std::min<uint64_t>(uint64_t(remaining), chunk->dataLength);
-        if (chunk->sourceChanged || chunk->validLength < needed)
-            return fail(); // the source changed, ended early or could not be read
+        if (chunk->sourceChanged)
+            return fail(Why::SourceChanged);
+        if (chunk->validLength < needed)
+            return fail(Why::Unreported); // the reader could not read it and said so
         uint32_t length = WriteLength(chunk->dataLength, remaining, mode.unbuffered, sector);
         uint32_t written = 0;
-        if (!WritePieces(file.get(), offset, chunk->data, length, mode.unbuffered, &written) || written < length)
+        if (!WritePieces(file.get(), offset, chunk->data, length, mode.unbuffered, &written))
             return fail();
+        if (written < length) {
+            SetLastError(stop_ ? ERROR_OPERATION_ABORTED : ERROR_WRITE_FAULT);
+            return fail();
+        }
         // Only file bytes count, never sector padding; and the last chunk's
         // bytes count once the file is complete, so that bytes done equal to
         // bytes total means every file is in place.
@@ -990,6 +1130,8 @@ bool CCopyEngine::WriteOneFile() {
         counted += net;
         if (stop_)
             break;
+        // The file's chunks end early only when the run is being stopped.
+        SetLastError(ERROR_OPERATION_ABORTED);
         if (!TakeNextChunk())
             return fail();
         if (heldChunk_->kind != kNextChunk) {
@@ -997,8 +1139,10 @@ bool CCopyEngine::WriteOneFile() {
             return fail();
         }
     }
-    if (remaining > 0)
+    if (remaining > 0) {
+        SetLastError(ERROR_OPERATION_ABORTED);
         return fail();
+    }
 
     if (mode.trim && wroteAny) {
         // Cut the sector padding off through a buffered handle.
@@ -1035,9 +1179,107 @@ bool CCopyEngine::WriteOneFile() {
     bool closeRefused = StepRejected(CopyIoStep::CloseDestination, destination);
     if (!CloseHandle(file.release()) || closeRefused)
         return fail();
+    if (verify_) {
+        try {
+            verifyItems_.push_back(VerifyItem{destination, size, heldChunk_->fileHash});
+        } catch (...) {
+            // A copy that cannot be read back later cannot be called verified.
+            CountFailure(destination, ERROR_NOT_ENOUGH_MEMORY, CopyFailureKind::SystemError);
+            return false;
+        }
+    }
     progress_.filesCopied.fetch_add(1);
     AddProgress(heldBack);
     return false;
+}
+
+// ---- Verify ----
+
+void CCopyEngine::VerifyCopies() {
+    uint64_t total = 0;
+    for (const VerifyItem& item : verifyItems_)
+        total += item.size;
+    progress_.verifyBytesTotal.fetch_add(total);
+    progress_.verifying = 1;
+    const uint32_t started = GetTickCount();
+    // Two threads take the files in turn, each reading into its own part of
+    // the ring: hashing one file's data overlaps reading the other's.
+    verifyNext_ = 0;
+    HANDLE helper = CreateThread(nullptr, 0, &CCopyEngine::VerifyThreadMain, this, 0, nullptr);
+    VerifyFrom(ring_, true);
+    JoinThread(&helper);
+    progress_.verifyMs.fetch_add(ElapsedTicks(GetTickCount(), started));
+    progress_.verifying = 0;
+    std::vector<VerifyItem>().swap(verifyItems_);
+}
+
+DWORD WINAPI CCopyEngine::VerifyThreadMain(void* engine) {
+    auto* self = static_cast<CCopyEngine*>(engine);
+    self->VerifyFrom(self->ring_ + kMaxPiece, false);
+    return 0;
+}
+
+void CCopyEngine::VerifyFrom(unsigned char* buffer, bool shown) {
+    for (;;) {
+        const size_t index = verifyNext_.fetch_add(1);
+        if (index >= verifyItems_.size())
+            return;
+        const VerifyItem& item = verifyItems_[index];
+        if (stop_) {
+            // Copied but not read back: the run must not look complete.
+            CountFailure(item.path.c_str(), ERROR_OPERATION_ABORTED, CopyFailureKind::VerifyFailed);
+            return;
+        }
+        if (shown)
+            CopyText(currentDestination_, kCopyPathCapacity, item.path.c_str());
+        VerifyOne(item, buffer);
+    }
+}
+
+void CCopyEngine::VerifyOne(const VerifyItem& item, unsigned char* buffer) {
+    const CopyJob* job = currentJob_;
+    // Unbuffered, the disk is read rather than the system's cache of what
+    // was just written; a share is read through its ordinary path.
+    const bool unbuffered = job->destinationKind != kKindNetwork;
+    const uint32_t sector = std::max<uint32_t>(job->destinationSector, 512u);
+    // Others may open it meanwhile: whatever they change shows as a difference.
+    Ostra::UniqueFile file(CreateFileW(item.path.c_str(), GENERIC_READ,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                       FILE_FLAG_SEQUENTIAL_SCAN | (unbuffered ? FILE_FLAG_NO_BUFFERING : 0), nullptr));
+    LARGE_INTEGER size = {};
+    if (!file || !GetFileSizeEx(file.get(), &size)) {
+        CountFailure(item.path.c_str(), GetLastError(), CopyFailureKind::VerifyFailed);
+        return;
+    }
+    ContentHash hash;
+    if (!hash.valid()) {
+        CountFailure(item.path.c_str(), ERROR_NOT_ENOUGH_MEMORY, CopyFailureKind::VerifyFailed);
+        return;
+    }
+    uint64_t offset = 0;
+    const bool sameSize = uint64_t(size.QuadPart) == item.size;
+    while (sameSize && offset < item.size && !stop_) {
+        const uint64_t left = item.size - offset;
+        const uint32_t piece =
+            static_cast<uint32_t>(std::min<uint64_t>(kMaxPiece, unbuffered ? RoundUp(left, sector) : left));
+        uint32_t got = 0;
+        if (!ReadRequest(file.get(), offset, buffer, piece, &got, CopyIoStep::VerifyRead, item.path.c_str())) {
+            CountFailure(item.path.c_str(), GetLastError(), CopyFailureKind::VerifyFailed);
+            return;
+        }
+        const uint64_t counted = std::min<uint64_t>(got, left);
+        if (counted == 0)
+            break; // shorter than it was when it was written
+        hash.Add(buffer, static_cast<size_t>(counted));
+        offset += counted;
+        progress_.verifyBytesDone.fetch_add(counted);
+    }
+    if (stop_ && sameSize && offset < item.size) {
+        CountFailure(item.path.c_str(), ERROR_OPERATION_ABORTED, CopyFailureKind::VerifyFailed);
+        return;
+    }
+    if (!sameSize || offset != item.size || hash.Value() != item.hash)
+        CountFailure(item.path.c_str(), 0, CopyFailureKind::VerifyFailed);
 }
 
 bool CCopyEngine::SetTimesAndAttributes(HANDLE file, const FileRecord& record) {
@@ -1063,7 +1305,7 @@ bool CCopyEngine::SetTimesAndAttributes(HANDLE file, const FileRecord& record) {
 }
 
 HANDLE CCopyEngine::OpenDestination(const wchar_t* path, const FileRecord& record, const wchar_t* source, DWORD flags,
-                                    bool* existed) {
+                                    bool* existed, bool* isSource) {
     // Opened without being cut: a file already there may be the source
     // itself, reached through a link to its folder or a hard link.
     const DWORD access = GENERIC_WRITE | DELETE;
@@ -1078,8 +1320,12 @@ HANDLE CCopyEngine::OpenDestination(const wchar_t* path, const FileRecord& recor
         Ostra::UniqueFile present(CreateFileW(path, FILE_READ_ATTRIBUTES,
                                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                               OPEN_EXISTING, 0, nullptr));
-        if (!present || IsSourceItself(present.get(), record, source))
+        if (!present)
             return INVALID_HANDLE_VALUE;
+        if (IsSourceItself(present.get(), record, source)) {
+            *isSource = true;
+            return INVALID_HANDLE_VALUE;
+        }
         present.reset();
         SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL);
         file.reset(CreateFileW(path, access, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, flags, nullptr));
@@ -1088,8 +1334,10 @@ HANDLE CCopyEngine::OpenDestination(const wchar_t* path, const FileRecord& recor
     if (!file)
         return INVALID_HANDLE_VALUE;
     *existed = error == ERROR_ALREADY_EXISTS;
-    if (*existed && IsSourceItself(file.get(), record, source))
+    if (*existed && IsSourceItself(file.get(), record, source)) {
+        *isSource = true;
         return INVALID_HANDLE_VALUE;
+    }
     return file.release();
 }
 
@@ -1205,9 +1453,10 @@ bool RejectedByObserver(ICopyIoObserver* observer, const CopyIoRequest& request)
 
 } // namespace
 
-bool CCopyEngine::ReadRequest(HANDLE file, uint64_t offset, void* buffer, uint32_t length, uint32_t* read) {
+bool CCopyEngine::ReadRequest(HANDLE file, uint64_t offset, void* buffer, uint32_t length, uint32_t* read,
+                              CopyIoStep step, const wchar_t* path) {
     if (RejectedByObserver(ioObserver_,
-                           {false, true, offset, length, buffer, ioSector_, currentSource_, CopyIoStep::Read}))
+                           {false, true, offset, length, buffer, ioSector_, path ? path : currentSource_, step}))
         return false;
     OVERLAPPED at = OverlappedAt(offset);
     DWORD got = 0;

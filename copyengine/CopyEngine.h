@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "ContentHash.h"
+
 #include <atomic>
 #include <cstdint>
 #include <mutex>
@@ -32,6 +34,12 @@ struct CopyProgress {
     const wchar_t* currentSourcePath;      // engine-owned buffer, changes while the copy runs
     const wchar_t* currentDestinationPath; // engine-owned buffer, changes while the copy runs
     uint32_t runEnded; // non-zero once the run has ended (also for a job of zero bytes or one refused)
+    // The read-back of the copies, when the run verifies: non-zero while the
+    // pass runs, and its figures (file bytes read back and compared).
+    uint32_t verifying;
+    uint64_t verifyBytesTotal;
+    uint64_t verifyBytesDone;
+    uint32_t verifyMs; // how long the read-back took, once it has ended
 };
 
 // The step of a file's copy that a request stands for. Reads and writes
@@ -46,6 +54,7 @@ enum class CopyIoStep : uint32_t {
     SetAttributes,
     CloseDestination,
     DiscardPartial, // removing the destination of a file that failed
+    VerifyRead,     // reading a finished copy back to compare it with what was read from its source
 };
 
 // One request as the engine issues it.
@@ -71,11 +80,26 @@ protected:
     ~ICopyIoObserver() = default;
 };
 
+// What kind of failure a CopyFailure is.
+enum class CopyFailureKind : uint32_t {
+    SystemError,             // a call failed: error is its Windows error code
+    ChangedSinceCounted,     // the file, or with a folder's path something below it, is not what the count found
+    ChangedWhileRead,        // the file was written to while it was read
+    CaseTwin,                // its name differs only in case from otherPath's, which was copied (or tried) first
+    DestinationIsSource,     // the file at the destination is the source (otherPath) itself, reached through a link
+    VerifyFailed,            // the copy read back differs from what was read (error 0) or could not be read (error)
+    DestinationInsideSource, // the job's destination (path) is its source (otherPath) or lies inside it
+};
+
 // One failure of a run: the file or folder concerned (without a long-path
-// prefix; empty when none applies) and the Windows error code it failed with.
+// prefix; empty when none applies) and why: the Windows error code it failed
+// with, or for the engine's own findings a kind other than SystemError (error
+// is then 0).
 struct CopyFailure {
     uint32_t error;
     std::wstring path;
+    CopyFailureKind kind = CopyFailureKind::SystemError;
+    std::wstring otherPath; // for CaseTwin and DestinationIsSource
 };
 
 struct CopyJob;
@@ -107,6 +131,13 @@ public:
     static constexpr size_t kMaxKeptFailures = 256;
     static constexpr size_t kMaxFailurePath = 1024;
     std::vector<CopyFailure> GetFailures() const;
+    // Failures of the current or last run beyond the kept ones.
+    uint32_t FailuresNotKept() const;
+
+    // Stops the run, if one is going, and waits for it to end: the file being
+    // written is removed rather than left partial, and the run ends with the
+    // files done so far (runEnded set). Nothing happens without a run.
+    void Cancel();
 
     // Has a background thread give the staging ring its memory now, so that
     // the next run does not take the pages one by one as it first uses them.
@@ -114,6 +145,12 @@ public:
     // started meanwhile stops the thread and takes the pages not yet done.
     // Does nothing once a run has been started.
     void PrepareRing();
+
+    // With verify on, every file copied is read back once the job's copy is
+    // done and compared (by a 64-bit hash) with what was read from its source; a
+    // difference or a read that fails is a failure. Set it only while no run
+    // is going.
+    void SetVerify(bool verify) { verify_ = verify; }
 
     // Diagnostics: every read and write request is shown to the observer.
     // Set it only while no run is going.
@@ -145,6 +182,17 @@ private:
         std::atomic<uint64_t> currentFileSize{0};
         std::atomic<uint64_t> currentFileDone{0};
         std::atomic<uint32_t> runEnded{0};
+        std::atomic<uint32_t> verifying{0};
+        std::atomic<uint64_t> verifyBytesTotal{0};
+        std::atomic<uint64_t> verifyBytesDone{0};
+        std::atomic<uint32_t> verifyMs{0};
+    };
+    // A finished copy to read back: its path, size and the hash of what
+    // was read from its source.
+    struct VerifyItem {
+        std::wstring path;
+        uint64_t size;
+        uint64_t hash;
     };
     struct Region {
         Region* next;
@@ -160,7 +208,8 @@ private:
     bool Ready() const;
     bool JobListEmpty() const;
     void ResetProgress();
-    void RefuseJob();
+    void RefuseJob(const wchar_t* path, uint32_t error, CopyFailureKind kind = CopyFailureKind::SystemError,
+                   const wchar_t* otherPath = nullptr);
     void FinishPreviousRun();
     void FreeJobs();
     bool PrepareGate();
@@ -182,8 +231,9 @@ private:
     void RunWriter();
     bool TakeNextChunk();
     bool WriteOneFile();
+    // isSource is set when the file there is the source itself (a link).
     HANDLE OpenDestination(const wchar_t* path, const FileRecord& record, const wchar_t* source, DWORD flags,
-                           bool* existed);
+                           bool* existed, bool* isSource);
     static bool SetTimesAndAttributes(HANDLE file, const FileRecord& record);
     bool IsSourceItself(HANDLE destination, const FileRecord& record, const wchar_t* source);
     void DiscardPartial(HANDLE* file, const wchar_t* path);
@@ -193,11 +243,22 @@ private:
     void AddProgress(int64_t bytes);
     // Counts a failure and keeps it with the calling thread's last error.
     void CountError(const wchar_t* path = nullptr);
+    void CountFailure(const wchar_t* path, uint32_t error, CopyFailureKind kind, const wchar_t* otherPath = nullptr);
+    // False, with the file counted as changed, when copying it would take
+    // the run's files or bytes past what the job's count found.
+    bool WithinCount(const wchar_t* path, uint64_t size);
 
     bool GateWait();
     void GateWakeAll();
 
-    bool ReadRequest(HANDLE file, uint64_t offset, void* buffer, uint32_t length, uint32_t* read);
+    bool ReadRequest(HANDLE file, uint64_t offset, void* buffer, uint32_t length, uint32_t* read,
+                     CopyIoStep step = CopyIoStep::Read, const wchar_t* path = nullptr);
+    static DWORD WINAPI VerifyThreadMain(void* engine);
+    void VerifyCopies();
+    // Reads back the files not yet taken, into buffer (kMaxPiece bytes of the
+    // ring); shown: this thread names the file in the progress record.
+    void VerifyFrom(unsigned char* buffer, bool shown);
+    void VerifyOne(const VerifyItem& item, unsigned char* buffer);
     bool WriteRequest(HANDLE file, uint64_t offset, const void* buffer, uint32_t length, bool unbuffered,
                       uint32_t* written);
 
@@ -222,6 +283,10 @@ private:
     wchar_t* currentSource_ = nullptr;
     wchar_t* currentDestination_ = nullptr;
     wchar_t* writerDestination_ = nullptr; // destination of the file the writer is writing
+    wchar_t* writerSource_ = nullptr;      // and its source
+    // What the reader's walk of the current job has met so far.
+    uint32_t walkedFiles_ = 0;
+    uint64_t walkedBytes_ = 0;
     FileRecord* fileRecord_ = nullptr;
     unsigned char* ring_ = nullptr;
     size_t ringSize_ = 0;
@@ -230,4 +295,10 @@ private:
     ICopyIoObserver* ioObserver_ = nullptr;
     mutable std::mutex failuresLock_;
     std::vector<CopyFailure> failures_;
+    uint32_t failuresNotKept_ = 0; // under failuresLock_
+    bool verify_ = false;
+    // Filled by the writer during a job, read back by the job thread after it.
+    std::vector<VerifyItem> verifyItems_;
+    std::atomic<size_t> verifyNext_{0}; // the next item a read-back thread takes
+    ContentHash readHash_;              // the reader's, of the file it reads
 };

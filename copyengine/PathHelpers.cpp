@@ -1,6 +1,8 @@
 // The volume, privilege and counting helpers: thin layers over Windows calls.
 #include "PathHelpers.h"
 
+#include <algorithm>
+
 #include <windows.h>
 
 #include <cwchar>
@@ -65,23 +67,6 @@ int GetFileSize64(const wchar_t* path, uint64_t* size) {
     return 1;
 }
 
-bool GetFileIdentity(const wchar_t* path, FileIdentity* identity) {
-    if (!path || !identity)
-        return false;
-    // Folders open only with backup semantics; reading attributes needs no
-    // access to the contents.
-    Ostra::UniqueFile file(CreateFileW(path, FILE_READ_ATTRIBUTES,
-                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                       FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    BY_HANDLE_FILE_INFORMATION information;
-    if (!file || !GetFileInformationByHandle(file.get(), &information))
-        return false;
-    if (information.nFileIndexHigh == 0 && information.nFileIndexLow == 0)
-        return false;
-    *identity = {information.dwVolumeSerialNumber, information.nFileIndexHigh, information.nFileIndexLow};
-    return true;
-}
-
 bool IsSameOrInsidePath(const wchar_t* path, const wchar_t* dir) {
     if (!path || !dir)
         return false;
@@ -96,12 +81,16 @@ bool IsSameOrInsidePath(const wchar_t* path, const wchar_t* dir) {
     return path[dirLength] == L'\0' || path[dirLength] == L'\\';
 }
 
-static bool IsSamePath(const wchar_t* a, const wchar_t* b) {
-    return CompareStringOrdinal(a, -1, b, -1, TRUE) == CSTR_EQUAL;
+// The length of directory\name less rootPrefix units.
+static size_t RelativeLength(const wchar_t* directory, const wchar_t* name, size_t rootPrefix) {
+    const size_t length = wcslen(directory);
+    const size_t full = length + (length > 0 && directory[length - 1] == L'\\' ? 0 : 1) + wcslen(name);
+    return full > rootPrefix ? full - rootPrefix : 0;
 }
 
 static int CountTreeAt(const wchar_t* directory, uint64_t* bytes, uint32_t* files, const std::atomic<uint32_t>* cancel,
-                       const wchar_t* excluded, int depth) {
+                       const std::vector<Ostra::FileIdentity>* excluded, int depth, size_t rootPrefix,
+                       size_t* longest) {
     if (depth > kMaxTreeDepth)
         return 0;
     std::unique_ptr<wchar_t[]> path(new (std::nothrow) wchar_t[kCopyPathCapacity]);
@@ -116,14 +105,23 @@ static int CountTreeAt(const wchar_t* directory, uint64_t* bytes, uint32_t* file
         const wchar_t* name = data.cFileName;
         if (wcscmp(name, L".") == 0 || wcscmp(name, L"..") == 0)
             continue;
+        if (longest)
+            *longest = std::max(*longest, RelativeLength(directory, name, rootPrefix));
         if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
             if (!JoinPath(path.get(), kCopyPathCapacity, directory, name)) {
                 result = 0;
                 break;
             }
-            if (excluded && IsSamePath(path.get(), excluded))
-                continue;
-            result = CountTreeAt(path.get(), bytes, files, cancel, excluded, depth + 1);
+            if (excluded) {
+                const Ostra::IdentityAnswer onTheWay = Ostra::IsOneOf(path.get(), *excluded);
+                if (onTheWay == Ostra::IdentityAnswer::Yes)
+                    continue;
+                if (onTheWay == Ostra::IdentityAnswer::CantTell) {
+                    result = 0;
+                    break;
+                }
+            }
+            result = CountTreeAt(path.get(), bytes, files, cancel, excluded, depth + 1, rootPrefix, longest);
             if (!result)
                 break;
         } else {
@@ -135,8 +133,10 @@ static int CountTreeAt(const wchar_t* directory, uint64_t* bytes, uint32_t* file
 }
 
 int CountTree(const wchar_t* directory, uint64_t* bytes, uint32_t* files, const std::atomic<uint32_t>* cancel,
-              const wchar_t* excluded) {
+              const std::vector<Ostra::FileIdentity>* excluded, size_t* longest) {
     if (!directory || !bytes || !files)
         return 0;
-    return CountTreeAt(directory, bytes, files, cancel, excluded, 0);
+    const size_t length = wcslen(directory);
+    const size_t rootPrefix = length + (length > 0 && directory[length - 1] == L'\\' ? 0 : 1);
+    return CountTreeAt(directory, bytes, files, cancel, excluded, 0, rootPrefix, longest);
 }

@@ -6,6 +6,9 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
+
+#include "FileIdentity.h"
 
 // Capacity, in UTF-16 units with the terminator, of every path buffer the
 // engine composes paths in.
@@ -57,27 +60,14 @@ int GetFileSize64(const wchar_t* path, uint64_t* size);
 // same way (both prefixed or neither); case is ignored as the file system does.
 bool IsSameOrInsidePath(const wchar_t* path, const wchar_t* dir);
 
-// What names one file or folder on its volume, whatever path reaches it: a
-// link or junction to a folder, or a drive substituted for it, gives the
-// folder's own identity.
-struct FileIdentity {
-    uint32_t volumeSerial;
-    uint32_t indexHigh;
-    uint32_t indexLow;
-};
-
-// False when the path cannot be opened or its file system gives no file index.
-bool GetFileIdentity(const wchar_t* path, FileIdentity* identity);
-
-inline bool IsSameIdentity(const FileIdentity& a, const FileIdentity& b) {
-    return a.volumeSerial == b.volumeSerial && a.indexHigh == b.indexHigh && a.indexLow == b.indexLow;
-}
-
 // Adds the bytes and files below directory to *bytes and *files, walking
-// subdirectories. The subtree at `excluded` (a full path written like
-// directory), when given, is left out. Stops early when *cancel becomes
-// non-zero. Returns 1, or 0 when a directory cannot be enumerated, its path
-// does not fit or it lies deeper than kMaxTreeDepth; the totals then hold what
-// was counted before.
+// subdirectories. A folder that is one of `excluded` (the identities of a
+// destination and of the folders above it), when given, is left out with
+// everything below it. Stops early when *cancel becomes non-zero. With
+// longest, also keeps there the length of the longest path of an entry
+// relative to directory (at least what it held). Returns 1, or 0 when a
+// directory cannot be enumerated, its path does not fit, it lies deeper than
+// kMaxTreeDepth or it cannot be told apart from `excluded`; the totals then
+// hold what was counted before.
 int CountTree(const wchar_t* directory, uint64_t* bytes, uint32_t* files, const std::atomic<uint32_t>* cancel,
-              const wchar_t* excluded = nullptr);
+              const std::vector<Ostra::FileIdentity>* excluded = nullptr, size_t* longest = nullptr);

@@ -5,6 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 
+// The engine's staging ring: 32 MiB of chunks and 16 KiB for their headers.
+constexpr size_t kStagingRingBytes = 32u * 1024 * 1024 + 16 * 1024;
+
 struct ChunkPlacement {
     size_t start;        // offset of the chunk's data; its header follows the data
     uint32_t dataLength; // bytes reserved for data, a whole number of sectors

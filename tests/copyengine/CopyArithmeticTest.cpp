@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <deque>
-#include <random>
-
 #include "ProgressMath.h"
 #include "RingLayout.h"
 #include "WritePlan.h"
@@ -26,57 +23,6 @@ TEST(PlaceChunk, StartsDataOnASectorAndRoundsItsLengthUp) {
 TEST(PlaceChunk, WrapsToTheRingStartWhenTheChunkDoesNotFitBeforeTheEnd) {
     EXPECT_EQ(PlaceChunk(8192, 4096, 512, 32, 4096, kMaxPiece).start, 0u);
     EXPECT_EQ(PlaceChunk(8192, 4064, 512, 32, 3000, kMaxPiece).start, 4096u);
-}
-
-// Drives the ring the way the reader and writer do, in random interleavings,
-// and checks that no reservation ever overlaps a chunk still queued and that
-// every chunk fits inside the ring with its data on a sector boundary.
-TEST(RingLayout, ReservationsNeverOverlapQueuedChunks) {
-    const size_t ringSize = 256 * 1024 + 16 * 1024;
-    const uint32_t sector = 4096;
-    struct Live {
-        size_t start, end;
-    };
-    for (unsigned seed = 1; seed <= 8; ++seed) {
-        std::mt19937 random(seed);
-        std::deque<Live> queue;
-        size_t writePos = 0, readPos = 0;
-        bool fileStarting = false;
-        int reserved = 0;
-        for (int step = 0; step < 200000 && reserved < 20000; ++step) {
-            if (random() % 2 == 0) {
-                // A new file puts both positions back to the ring's start while
-                // chunks of the previous file may still be queued; its first
-                // chunk then waits until they are all released.
-                if (!fileStarting && random() % 8 == 0) {
-                    writePos = readPos = 0;
-                    fileStarting = true;
-                }
-                uint64_t remaining = random() % (96 * 1024);
-                uint32_t header = 24 + (random() % 2 ? 568 + random() % 600 : 0);
-                ChunkPlacement chunk = PlaceChunk(ringSize, writePos, sector, header, remaining, 64 * 1024);
-                if (!IsChunkSpaceFree(chunk, readPos, writePos, queue.empty()))
-                    continue;
-                ASSERT_LE(chunk.start + chunk.total, ringSize);
-                if (chunk.dataLength > 0) {
-                    ASSERT_EQ(chunk.start % sector, 0u);
-                }
-                for (const Live& live : queue)
-                    ASSERT_TRUE(chunk.start + chunk.total <= live.start || chunk.start >= live.end)
-                        << "seed " << seed << " step " << step << " overlaps [" << live.start << "," << live.end
-                        << ")";
-                readPos = ReadPosAfterReserve(chunk, readPos, queue.empty());
-                writePos = chunk.start + chunk.total;
-                queue.push_back({chunk.start, writePos});
-                fileStarting = false;
-                ++reserved;
-            } else if (!queue.empty()) {
-                readPos = queue.front().end;
-                queue.pop_front();
-            }
-        }
-        EXPECT_GE(reserved, 20000) << "seed " << seed;
-    }
 }
 
 TEST(ChooseWriteMode, FollowsSizeSectorAndFileSystem) {

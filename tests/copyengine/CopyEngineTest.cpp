@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "CopyEngine.h"
+#include "RingLayout.h"
 #include "TempTree.h"
 
 namespace {
@@ -189,23 +190,21 @@ TEST(CopyEngine, OverwritesAReadOnlyCopyAlreadyAtTheDestination) {
     ExpectCopyOf(tree.Path(L"src"), before, tree.Path(L"dst"));
 }
 
-TEST(CopyEngine, NeverCopiesADestinationInsideTheSourceIntoItself) {
+TEST(CopyEngine, RefusesADestinationThatIsOrLiesInsideTheSource) {
     TempTree tree;
     MakeDirs(tree.Path(L"src\\Profiles"));
     WritePatternFile(tree.Path(L"src\\a.txt"), 300, 1, kBaseTime);
-
-    TreeFacts before = Snapshot(tree.Path(L"src"));
-    before.erase(L"Profiles\\");
     CCopyEngine engine;
-    ExpectComplete(RunToEnd(engine, tree.Path(L"src"), tree.Path(L"src\\Profiles")), 1, 300);
-    ExpectCopyOf(tree.Path(L"src"), before, tree.Path(L"src\\Profiles"));
-
-    // The tree onto itself is refused outright.
-    CopyProgress progress = RunToEnd(engine, tree.Path(L"src"), tree.Path(L"src"));
-    EXPECT_NE(progress.runEnded, 0u);
-    EXPECT_EQ(progress.errors, 1u);
-    EXPECT_EQ(progress.filesCopied, 0u);
-    EXPECT_EQ(ListTree(tree.Path(L"src")), (std::vector<std::wstring>{L"Profiles\\", L"Profiles\\a.txt", L"a.txt"}));
+    // Inside it, onto it, and onto it in another spelling (a short name).
+    wchar_t shortName[MAX_PATH] = {};
+    ASSERT_GT(GetShortPathNameW(tree.Path(L"src\\Profiles").c_str(), shortName, MAX_PATH), 0u);
+    for (const std::wstring& destination : {tree.Path(L"src\\Profiles"), tree.Path(L"src"), std::wstring(shortName)}) {
+        CopyProgress progress = RunToEnd(engine, tree.Path(L"src"), destination);
+        EXPECT_NE(progress.runEnded, 0u) << destination;
+        EXPECT_EQ(progress.errors, 1u) << destination;
+        EXPECT_EQ(progress.filesCopied, 0u) << destination;
+        EXPECT_EQ(ListTree(tree.Path(L"src")), (std::vector<std::wstring>{L"Profiles\\", L"a.txt"})) << destination;
+    }
 }
 
 TEST(CopyEngine, RefusesBadJobsWithAnErrorAndAnEndedRun) {
@@ -229,6 +228,11 @@ TEST(CopyEngine, RefusesBadJobsWithAnErrorAndAnEndedRun) {
         EXPECT_EQ(progress.errors, 1u);
         EXPECT_EQ(progress.filesTotal, 0u);
         EXPECT_EQ(progress.bytesTotal, 0u);
+        // Each refusal says where and why.
+        const std::vector<CopyFailure> failures = engine.GetFailures();
+        ASSERT_EQ(failures.size(), 1u);
+        EXPECT_FALSE(failures[0].path.empty());
+        EXPECT_TRUE(failures[0].error != 0 || failures[0].kind != CopyFailureKind::SystemError);
     }
     EXPECT_EQ(ListTree(tree.Path(L"dst")).size(), 0u);
     EXPECT_TRUE(ReadAll(tree.Path(L"big")) == big);
@@ -268,7 +272,9 @@ TEST(CopyEngine, EndsRunsOfNothingAndStartsAFreshRecordForTheNextRun) {
     ExpectSameFile(single, tree.Path(L"single.bin"), tree.Path(L"dst\\a\\single.bin"));
 }
 
-TEST(CopyEngine, ALockedSourceFileStopsTheRunShortOfCompletion) {
+// A file held open by another program is named and missed; the walk goes on
+// past it, so that everything else is copied.
+TEST(CopyEngine, ALockedSourceFileIsMissedAndTheRestIsCopied) {
     TempTree tree;
     MakeDirs(tree.Path(L"src"));
     MakeDirs(tree.Path(L"dst"));
@@ -284,10 +290,15 @@ TEST(CopyEngine, ALockedSourceFileStopsTheRunShortOfCompletion) {
     EXPECT_NE(progress.runEnded, 0u);
     EXPECT_GE(progress.errors, 1u);
     EXPECT_EQ(progress.bytesTotal, 80000u);
-    EXPECT_LT(progress.bytesDone, progress.bytesTotal);
-    EXPECT_EQ(progress.bytesDone, progress.filesCopied * 20000ull);
+    EXPECT_EQ(progress.filesCopied, 3u);
+    EXPECT_EQ(progress.bytesDone, 60000u);
+    EXPECT_EQ(ListTree(tree.Path(L"dst")), (std::vector<std::wstring>{L"f0", L"f1", L"f3"}));
     for (const std::wstring& name : ListTree(tree.Path(L"dst")))
         ExpectSameFile(before.at(name), tree.Path(L"src\\" + name), tree.Path(L"dst\\" + name));
+    const std::vector<CopyFailure> failures = engine.GetFailures();
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_EQ(failures[0].error, uint32_t(ERROR_SHARING_VIOLATION));
+    EXPECT_EQ(failures[0].path, tree.Path(L"src\\f2"));
 }
 
 TEST(CopyEngine, AFileThatFailsAfterBeingCountedTakesItsBytesBack) {
@@ -432,6 +443,46 @@ TEST(CopyEngine, AReaderFarAheadNeverOverwritesAChunkNotYetWritten) {
     ExpectCopyOf(tree.Path(L"src"), before, tree.Path(L"dst"));
 }
 
+// Chunks are placed by their sizes alone: eight files of one size, whose data
+// and one sector for the header take 1/8 of the ring each, put the eighth
+// file's first chunk, record and paths included, into the ring's last bytes
+// (its data ends one sector before the end). The writer must take back only
+// what the reader stored there, never a whole record reaching past the ring.
+TEST(CopyEngine, AFirstChunkInTheRingsLastBytesIsReadBackWithinTheRing) {
+    constexpr uint32_t kFiles = 8;
+    constexpr uint64_t kSector = 512;
+    constexpr uint64_t kSize = kStagingRingBytes / kFiles - kSector - 100;
+    static_assert(kStagingRingBytes % (kFiles * kSector) == 0, "each file's share must be whole sectors");
+    TempTree tree;
+    MakeDirs(tree.Path(L"src"));
+    MakeDirs(tree.Path(L"dst"));
+    for (uint32_t i = 0; i < kFiles; ++i)
+        WritePatternFile(tree.Path(L"src\\f" + std::to_wstring(i)), kSize, 40 + i, kBaseTime + i * kHour);
+
+    const TreeFacts before = Snapshot(tree.Path(L"src"));
+    CCopyEngine engine;
+    RecordingObserver observer;
+    engine.SetIoObserver(&observer);
+    ExpectComplete(RunToEnd(engine, tree.Path(L"src"), tree.Path(L"dst")), kFiles, kFiles * kSize);
+    ExpectCopyOf(tree.Path(L"src"), before, tree.Path(L"dst"));
+
+    // The case this test is about did happen: the reads show where each
+    // chunk's data lay, the first at the ring's start.
+    const unsigned char* ringStart = nullptr;
+    uint64_t lastDataEnd = 0;
+    for (const auto& entry : observer.Requests()) {
+        const CopyIoRequest& r = entry.request;
+        if (r.step != CopyIoStep::Read)
+            continue;
+        ASSERT_EQ(r.sector, kSector);
+        const auto* data = static_cast<const unsigned char*>(r.buffer);
+        if (!ringStart)
+            ringStart = data;
+        lastDataEnd = std::max<uint64_t>(lastDataEnd, uint64_t(data - ringStart) + r.length);
+    }
+    EXPECT_EQ(lastDataEnd, kStagingRingBytes - kSector);
+}
+
 TEST(CopyEngine, CanBeDestroyedWhileARunIsGoing) {
     TempTree tree;
     MakeDirs(tree.Path(L"src"));
@@ -479,6 +530,56 @@ TEST(CopyEngine, CountsWhatVanishedAfterTheCountAsErrors) {
     EXPECT_EQ(progress.filesCopied, 1u);
     EXPECT_EQ(progress.bytesDone, 1000u);
     EXPECT_GE(progress.errors, 1u);
+}
+
+// A tree changed after the count, in a folder the walk has not reached yet:
+// the run is incomplete, its figures never pass the count, and a failure says
+// where (the file, or the tree when only something missing shows it).
+TEST(CopyEngine, ATreeChangedAfterTheCountEndsIncompleteAndSaysWhere) {
+    enum class Change { Deleted, Added, Grown };
+    for (Change change : {Change::Deleted, Change::Added, Change::Grown}) {
+        SCOPED_TRACE(int(change));
+        TempTree tree;
+        MakeDirs(tree.Path(L"src\\x"));
+        MakeDirs(tree.Path(L"src\\y"));
+        MakeDirs(tree.Path(L"dst"));
+        WritePatternFile(tree.Path(L"src\\x\\f"), 1000, 1, kBaseTime);
+        WritePatternFile(tree.Path(L"src\\y\\f"), 1000, 2, kBaseTime);
+
+        CCopyEngine engine;
+        RecordingObserver observer;
+        std::wstring other;
+        observer.failWith = [&](const CopyIoRequest& r) -> uint32_t {
+            if (r.step != CopyIoStep::Read || !other.empty())
+                return 0;
+            // Each folder holds one file: the one not being read is not reached yet.
+            other = tree.Path(std::wstring(r.path).find(L"\\x\\") != std::wstring::npos ? L"src\\y" : L"src\\x");
+            if (change == Change::Deleted)
+                DeleteFileW(Long(other + L"\\f").c_str());
+            else if (change == Change::Added)
+                WritePatternFile(other + L"\\g", 1000, 3, kBaseTime);
+            else
+                WritePatternFile(other + L"\\f", 1500, 4, kBaseTime);
+            return 0;
+        };
+        engine.SetIoObserver(&observer);
+        const CopyProgress p = RunToEnd(engine, tree.Path(L"src"), tree.Path(L"dst"));
+        EXPECT_NE(p.runEnded, 0u);
+        EXPECT_EQ(p.filesTotal, 2u);
+        EXPECT_EQ(p.bytesTotal, 2000u);
+        EXPECT_LE(p.bytesDone, p.bytesTotal);
+        EXPECT_LE(p.filesCopied, p.filesTotal);
+        EXPECT_GE(p.errors, 1u);
+        const std::vector<CopyFailure> failures = engine.GetFailures();
+        ASSERT_FALSE(failures.empty());
+        const std::wstring named = change == Change::Deleted ? tree.Path(L"src") : other + L"\\";
+        bool said = false;
+        for (const CopyFailure& failure : failures) {
+            EXPECT_TRUE(failure.kind != CopyFailureKind::SystemError || failure.error != 0) << failure.path.c_str();
+            said |= failure.kind == CopyFailureKind::ChangedSinceCounted && failure.path.rfind(named, 0) == 0;
+        }
+        EXPECT_TRUE(said) << failures.front().path.c_str();
+    }
 }
 
 TEST(CopyEngine, NamesEachFailedFileWithItsErrorOnceAndStartsEachRunWithoutOld) {
@@ -704,5 +805,69 @@ TEST(CopyEngine, NeverWritesOverADestinationThatIsTheSourceItself) {
         EXPECT_EQ(Facts(src + L"\\mbox").writeTime, before.at(L"mbox").writeTime);
         EXPECT_EQ(Facts(src + L"\\locked.msf").attributes & FILE_ATTRIBUTE_READONLY, DWORD(FILE_ATTRIBUTE_READONLY));
         EXPECT_EQ(Facts(src + L"\\locked.msf").size, 3000u);
+    }
+}
+
+// With verify on, every copy is read back and compared with what was read
+// from its source: a byte changed on the disk after the copy, a read-back
+// that fails and a copy cut short behind the engine's back each leave the run
+// incomplete with the file named; an undisturbed run reads back every byte.
+TEST(CopyEngine, VerifyReadsEveryCopyBackAndNamesEachThatDiffers) {
+    enum class Fault { None, FlippedByte, ReadFails, Shortened };
+    for (Fault fault : {Fault::None, Fault::FlippedByte, Fault::ReadFails, Fault::Shortened}) {
+        SCOPED_TRACE(int(fault));
+        TempTree tree;
+        MakeDirs(tree.Path(L"src\\sub"));
+        MakeDirs(tree.Path(L"dst"));
+        const uint64_t sizes[] = {0, 700, 65536, 9000001};
+        uint64_t total = 0;
+        for (uint64_t size : sizes) {
+            WritePatternFile(tree.Path(L"src\\sub\\f" + std::to_wstring(size)), size, uint32_t(size + 3), kBaseTime);
+            total += size;
+        }
+        const std::wstring victim = Long(tree.Path(L"dst\\sub\\f9000001"));
+
+        CCopyEngine engine;
+        engine.SetVerify(true);
+        RecordingObserver observer;
+        bool done = false;
+        observer.failWith = [&](const CopyIoRequest& r) -> uint32_t {
+            if (r.step != CopyIoStep::VerifyRead || std::wstring(r.path) != victim || done)
+                return 0;
+            done = true;
+            if (fault == Fault::ReadFails)
+                return ERROR_CRC;
+            HANDLE file = CreateFileW(victim.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+            if (fault == Fault::FlippedByte) {
+                LARGE_INTEGER at;
+                at.QuadPart = 8400000;
+                SetFilePointerEx(file, at, nullptr, FILE_BEGIN);
+                DWORD written = 0;
+                const unsigned char flipped = 0x5A;
+                WriteFile(file, &flipped, 1, &written, nullptr);
+            } else if (fault == Fault::Shortened) {
+                LARGE_INTEGER at;
+                at.QuadPart = 5000000;
+                SetFilePointerEx(file, at, nullptr, FILE_BEGIN);
+                SetEndOfFile(file);
+            }
+            CloseHandle(file);
+            return 0;
+        };
+        engine.SetIoObserver(&observer);
+        const CopyProgress p = RunToEnd(engine, tree.Path(L"src"), tree.Path(L"dst"));
+        EXPECT_EQ(p.bytesDone, total) << "the copy itself completed";
+        EXPECT_EQ(p.verifyBytesTotal, total);
+        if (fault == Fault::None) {
+            ExpectComplete(p, 4, total);
+            EXPECT_EQ(p.verifyBytesDone, total);
+            continue;
+        }
+        EXPECT_GE(p.errors, 1u);
+        const std::vector<CopyFailure> failures = engine.GetFailures();
+        ASSERT_EQ(failures.size(), 1u);
+        EXPECT_EQ(failures[0].kind, CopyFailureKind::VerifyFailed);
+        EXPECT_EQ(failures[0].path, tree.Path(L"dst\\sub\\f9000001"));
+        EXPECT_EQ(failures[0].error, fault == Fault::ReadFails ? uint32_t(ERROR_CRC) : 0u);
     }
 }

@@ -49,8 +49,9 @@ TEST(CountTree, LeavesOutTheExcludedSubtreeAndFailsOnMissingFolders) {
     WritePatternFile(tree.Path(L"src\\out\\old\\skip"), 1000, 2);
     uint64_t bytes = 0;
     uint32_t files = 0;
-    std::wstring excluded = Long(tree.Path(L"SRC\\OUT"));
-    EXPECT_EQ(CountTree(Long(tree.Path(L"src")).c_str(), &bytes, &files, nullptr, excluded.c_str()), 1);
+    std::vector<Ostra::FileIdentity> excluded;
+    ASSERT_TRUE(Ostra::ReadAncestry(Long(tree.Path(L"SRC\\OUT")), &excluded));
+    EXPECT_EQ(CountTree(Long(tree.Path(L"src")).c_str(), &bytes, &files, nullptr, &excluded), 1);
     EXPECT_EQ(files, 1u);
     EXPECT_EQ(bytes, 10u);
 

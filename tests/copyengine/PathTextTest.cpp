@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "FinalPathText.h"
 #include "PathHelpers.h"
 
 namespace {
@@ -88,4 +89,32 @@ TEST(GetVolumeRoot, RefusesNullPointersAndRootsThatDoNotFit) {
     EXPECT_EQ(GetVolumeRoot(L"C:\\", nullptr), 0);
     std::wstring longShare = L"\\\\srv\\" + std::wstring(200, L's') + L"\\dir";
     EXPECT_EQ(Root(longShare.c_str()), L"<none>");
+}
+
+TEST(FinalPathText, CutsEachKindOfFinalPathUpToItsRootAndNoFurther) {
+    const struct {
+        const wchar_t* path;
+        std::vector<std::wstring> parents; // every folder above, nearest first
+    } cases[] = {
+        {L"\\\\?\\C:\\Users\\me\\Mail", {L"\\\\?\\C:\\Users\\me", L"\\\\?\\C:\\Users", L"\\\\?\\C:\\"}},
+        {L"\\\\?\\C:\\a\\\\b\\", {L"\\\\?\\C:\\a", L"\\\\?\\C:\\"}},
+        {L"\\\\?\\UNC\\server\\share\\dir\\x", {L"\\\\?\\UNC\\server\\share\\dir", L"\\\\?\\UNC\\server\\share\\"}},
+        {L"\\\\?\\Volume{0042}\\windows", {L"\\\\?\\Volume{0042}\\"}},
+        {L"\\\\?\\unix\\tmp\\home", {L"\\\\?\\unix\\tmp", L"\\\\?\\unix\\"}},
+        {L"D:\\real\\sub", {L"D:\\real", L"D:\\"}},
+        {L"\\\\server\\share\\d", {L"\\\\server\\share\\"}},
+        {L"\\\\?\\C:\\", {}},
+        {L"\\\\?\\UNC\\server", {}},
+        {L"relative\\name", {}},
+        {L"", {}},
+    };
+    for (const auto& c : cases) {
+        std::wstring path = c.path;
+        std::vector<std::wstring> parents;
+        while (Ostra::CutToParent(&path) && parents.size() < 10)
+            parents.push_back(path);
+        EXPECT_EQ(parents, c.parents) << c.path;
+    }
+    EXPECT_EQ(Ostra::FinalPathRootLength(L"\\\\?\\C:\\x"), 7u);
+    EXPECT_EQ(Ostra::FinalPathRootLength(L"\\\\?\\UNC\\s\\t\\x"), 12u);
 }

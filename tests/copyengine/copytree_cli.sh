@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# copytree's command line: the summary line and the exit codes 0, 1 and 2.
+# copytree's command line: the summary line, the failures on stderr and the
+# exit codes 0, 1, 2 and 6.
 set -euo pipefail
 build="$1"
 here=$(cd "$(dirname "$0")" && pwd)
@@ -36,11 +37,10 @@ out=${out//$'\r'/}
 [ "$rc" = 1 ] || fail "looping tree exited $rc: $out"
 echo "$out" | grep -q 'errors=1' || fail "looping tree summary: $out"
 
-# A destination that is the source under another name (a link to it) is
-# refused before anything is opened for writing; one that is a folder inside
-# the source under another name is left out of the copy. Either way the source
-# keeps every byte: the big file spans several chunks, so a copy over itself
-# would truncate it while it is still being read.
+# A destination that is the source under another name (a link to it), or a
+# folder inside it under another name, is refused before anything is opened
+# for writing: the source keeps every byte. The big file spans several chunks,
+# so a copy over itself would truncate it while it is still being read.
 mkdir -p "$work/self/src/sub"
 head -c 41000000 /dev/urandom > "$work/self/src/big.bin"
 printf 'z' > "$work/self/src/sub/small"
@@ -54,11 +54,40 @@ out=$(wine "$copytree" "$(win "$work/self/src/big.bin")" "$(win "$work/self/same
 cmp "$work/self/src/big.bin" "$work/self/big.orig" || fail "source overwritten through an alias"
 out=$(wine "$copytree" "$(win "$work/self/src")" "$(win "$work/self/same/sub")" 2>/dev/null) && rc=0 || rc=$?
 out=${out//$'\r'/}
-[ "$rc" = 0 ] || fail "copy into an alias of a folder inside the source exited $rc: $out"
-echo "$out" | grep -q '^files_total=1 files_copied=1 errors=0 bytes_total=41000000 ' || fail "inner alias summary: $out"
+[ "$rc" = 1 ] || fail "copy into an alias of a folder inside the source exited $rc: $out"
+echo "$out" | grep -q '^files_total=0 files_copied=0 errors=1 ' || fail "inner alias summary: $out"
 cmp "$work/self/src/big.bin" "$work/self/big.orig" || fail "source changed by a copy into it"
-cmp "$work/self/src/big.bin" "$work/self/src/sub/big.bin" || fail "copy into the source's own folder differs"
-[ ! -e "$work/self/src/sub/sub" ] || fail "the destination was copied into itself"
+[ ! -e "$work/self/src/sub/big.bin" ] && [ ! -e "$work/self/src/sub/sub" ] || fail "the source was copied into itself"
+
+# Names that differ only in case (a case-sensitive source): each second one
+# is a failure naming both, and neither overwrites the other.
+mkdir -p "$work/twins/Mail" "$work/twins/mail" "$work/twins-dst"
+printf 'upper' > "$work/twins/Mail/x"
+printf 'lower' > "$work/twins/mail/x"
+printf 'A' > "$work/twins/a.txt"
+printf 'BB' > "$work/twins/A.TXT"
+out=$(wine "$copytree" "$(win "$work/twins")" "$(win "$work/twins-dst")" 2>"$work/twins.err") && rc=0 || rc=$?
+out=${out//$'\r'/}
+[ "$rc" = 1 ] || fail "case twins exited $rc: $out"
+echo "$out" | grep -q ' errors=2 ' || fail "case twins summary: $out"
+[ "$(grep -c 'differs only in case from' "$work/twins.err")" = 2 ] || fail "case twins not named: $(cat "$work/twins.err")"
+# The file copied is the one listed first, whole.
+first=$(tr '\r' '\n' <"$work/twins.err" | grep -ai '^failed: .*\.txt (differs only in case from ' |
+  sed 's/.* from .*\\\(.*\))$/\1/')
+[ -n "$first" ] || fail "no first name in: $(cat "$work/twins.err")"
+[ "$(ls "$work/twins-dst" | grep -ci '^a\.txt$')" = 1 ] || fail "case twins copied twice: $(ls "$work/twins-dst")"
+cmp "$work/twins/$first" "$work/twins-dst/"*.[tT][xX][tT] || fail "case twin overwritten"
+
+# A fault ends copytree with its own exit code and one line saying where.
+# Under Wine the process, once it has asked to end with 6, is now and then
+# killed by a signal while Wine tears it down (about one run in ten here);
+# the line shows the filter ran. It never ends with a code that reads as a
+# finished or an incomplete copy.
+mkdir -p "$work/crash-dst"
+COPYTREE_FAULT=1 wine "$copytree" "$(win "$work/twins")" "$(win "$work/crash-dst")" >/dev/null 2>"$work/crash.err" && rc=0 || rc=$?
+grep -q 'copytree: ended by a fault: exception 0xC0000005 at copytree.exe+0x' "$work/crash.err" ||
+  fail "fault line: $(head -c 400 "$work/crash.err")"
+[ "$rc" = 6 ] || [ "$rc" -gt 128 ] || fail "a fault exited $rc"
 
 wine "$copytree" only-one-argument >/dev/null 2>"$work/usage" && rc=0 || rc=$?
 [ "$rc" = 2 ] || fail "bad usage exited $rc"
