@@ -4,13 +4,16 @@
 
 #include <cwctype>
 
-const wchar_t kUsageText[] = L"Movara.exe [/S [/RUN] /D=<文件夹>]\r\n"
-                             L"  无参数        打开迁移窗口\r\n"
-                             L"  /S           不显示窗口，将Ostra Mail数据迁移到 <文件夹>\\Profiles\r\n"
-                             L"  /RUN         迁移完成后启动Ostra Mail\r\n"
-                             L"  /D=<文件夹>   目标文件夹，必须放在最后，可含空格\r\n"
-                             L"退出码：0 已迁移；1 复制未完成（未改动配置）；2 参数错误或目标被拒绝；\r\n"
-                             L"        3 无法关闭Ostra Mail；4 磁盘空间不足；5 找不到旧数据\r\n";
+const wchar_t kUsageText[] =
+    L"Movara.exe [/S [/RUN] [/NOVERIFY] /D=<文件夹>]\r\n"
+    L"  无参数        打开迁移窗口\r\n"
+    L"  /S           不显示窗口，将Ostra Mail数据迁移到 <文件夹>\\Profiles\r\n"
+    L"  /RUN         迁移完成后启动Ostra Mail\r\n"
+    L"  /NOVERIFY    复制后不读回校验（默认逐个文件读回比对后才改动配置）\r\n"
+    L"  /D=<文件夹>   目标文件夹，必须放在最后，可含空格\r\n"
+    L"退出码：0 已迁移；1 复制未完成（未改动配置）；2 参数错误、目标被拒绝或已有Movara在运行；\r\n"
+    L"        3 无法关闭Ostra Mail；4 磁盘空间不足；5 找不到旧数据；\r\n"
+    L"        6 程序异常终止（日志最后一行说明位置）\r\n";
 
 namespace {
 
@@ -79,7 +82,10 @@ MovaraOptions ParseCommandLine(const std::wstring& arguments) {
             silent = anySwitch = true;
         else if (SameSwitch(token, L"/RUN"))
             options.relaunch = anySwitch = true;
-        else
+        else if (SameSwitch(token, L"/NOVERIFY")) {
+            options.verify = false;
+            anySwitch = true;
+        } else
             unknown = true;
     }
     if (!anySwitch)

@@ -15,6 +15,7 @@ struct MovaraOptions {
     };
     Mode mode = Mode::Window;
     bool relaunch = false; // /RUN: start the mail client after a completed migration
+    bool verify = true;    // /NOVERIFY turns off reading the copy back before the redirect
     std::wstring folder;   // the folder a user would pick; the copy goes into its Profiles
 };
 

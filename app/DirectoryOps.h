@@ -32,3 +32,11 @@ DestinationContents InspectDestination(const std::wstring& destination);
 bool MarkUnfinishedCopy(const std::wstring& destination, const std::wstring& source);
 // Removes the mark; true when it is gone.
 bool ClearUnfinishedMark(const std::wstring& destination);
+
+// Removes from copy (a marked, unfinished copy of source made by an earlier
+// run) every file, folder and link that source no longer has, so that the
+// copy holds exactly what source holds; the mark stays. The copy's folder is
+// writable by the user's other programs while Movara runs elevated: nothing
+// is followed through a link (a link is removed itself), and each entry is
+// removed through its own handle only when it lies inside copy by identity.
+MirrorOutcome RemoveWhatSourceLacks(const std::wstring& source, const std::wstring& copy);

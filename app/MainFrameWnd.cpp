@@ -107,9 +107,11 @@ LRESULT CMainFrameWnd::OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT CMainFrameWnd::OnClose(UINT, WPARAM, LPARAM, bool& handled) {
-    // Nothing to save: the copy engine's threads end with the process, a
-    // partial destination stays and profiles.ini keeps its old value.
     handled = true;
+    // During a copy the user is asked first; a copy stopped that way has
+    // ended cleanly and is in the log before the process ends.
+    if (!controller_.OnCloseRequested())
+        return 0;
     ExitProcess(0);
 }
 
@@ -172,6 +174,24 @@ void CMainFrameWnd::ShowFinishedButtons() {
         okBtn_->SetEnabled(true);
 }
 
+void CMainFrameWnd::FocusNext(NextControl control) {
+    CControlUI* target = nullptr;
+    switch (control) {
+    case NextControl::None:
+        break;
+    case NextControl::ChooseFolder:
+        target = selectDir_;
+        break;
+    case NextControl::Start:
+        target = okBtn_;
+        break;
+    case NextControl::Later:
+        target = cancelBtn_;
+        break;
+    }
+    m_PaintManager.SetFocus(target);
+}
+
 void CMainFrameWnd::StartProgressTimer() {
     SetTimer(GetHWND(), kProgressTimerId, kProgressTimerPeriodMs, nullptr);
 }
@@ -186,4 +206,9 @@ bool CMainFrameWnd::ChooseFolder(std::wstring* folder) {
 
 void CMainFrameWnd::CloseWindow() {
     PostClose(2);
+}
+
+bool CMainFrameWnd::Confirm(const std::wstring& question) {
+    return MessageBoxW(GetHWND(), question.c_str(), L"Ostra Mail数据迁移",
+                       MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
 }

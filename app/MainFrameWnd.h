@@ -46,10 +46,12 @@ private:
     void ShowIdleButtons() override;
     void ShowCopyingButtons() override;
     void ShowFinishedButtons() override;
+    void FocusNext(NextControl control) override;
     void StartProgressTimer() override;
     void StopProgressTimer() override;
     bool ChooseFolder(std::wstring* folder) override;
     void CloseWindow() override;
+    bool Confirm(const std::wstring& question) override;
 
     void SetWindowIcon();
 

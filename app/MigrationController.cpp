@@ -5,6 +5,7 @@
 #include <cwchar>
 
 namespace MigrationText {
+const wchar_t kReady[] = L"请先关闭Ostra Mail,再进行迁移。如果长时间没变化，请关闭，重新运行迁移。";
 const wchar_t kProfileUnreadable[] = L"读取数据出错，请检查Ostra Mail 是否已安装，并初始化";
 const wchar_t kNotInstalled[] = L"请先确认本地Ostra Mail已安装，已运行过";
 const wchar_t kNoNewDirectory[] = L"请先选择新目录";
@@ -20,17 +21,34 @@ const wchar_t kFinished[] = L"迁移已完成，旧数据未删除，请自行�
 const wchar_t kIncomplete[] = L"迁移未完成，Ostra Mail仍使用旧目录，请重新迁移";
 const wchar_t kIncompleteSeeLog[] = L"迁移未完成，请重新迁移。日志：%LOCALAPPDATA%\\Ostra Mail\\Movara";
 const wchar_t kRedirectFailed[] = L"数据已复制，但profiles.ini未能更新，请重新迁移";
+const wchar_t kRegistryCannotHold[] = L"新目录路径含有profiles.ini无法保存的字符，请重新选择";
+const wchar_t kConfirmQuit[] = L"迁移尚未完成，确定要退出吗？";
+const wchar_t kVerifying[] = L"正在校验";
 } // namespace MigrationText
 
 using namespace MigrationText;
+
+namespace {
+
+const wchar_t kIncompleteOutcome[] = L"结果：迁移未完成，profiles.ini未改动，Ostra Mail仍使用旧目录";
+
+} // namespace
 
 void MigrationController::OnWindowReady() {
     profileDirectory_ = system_.ReadProfileDirectory();
     view_.SetOldDirectoryText(profileDirectory_.empty() ? std::wstring(kProfileUnreadable) : profileDirectory_);
     if (!profileDirectory_.empty() && !system_.IsExistingFolder(profileDirectory_))
         view_.SetLogText(kProfileMissing);
+    // profiles.ini already names a copy that still carries its mark: the run
+    // that made it ended between the redirect and the mark's removal. The
+    // copy is complete (only a complete copy is ever redirected to).
+    if (!profileDirectory_.empty() &&
+        system_.InspectDestination(profileDirectory_).kind == DestinationContents::Kind::LeftByEarlierRun &&
+        system_.ClearUnfinishedMark(profileDirectory_))
+        Log(L"已清除迁移完成后遗留的未完成标记：" + profileDirectory_);
     migrationFinished_ = false;
     phase_ = Phase::Idle;
+    view_.FocusNext(profileDirectory_.empty() ? NextControl::Later : NextControl::ChooseFolder);
 }
 
 void MigrationController::OnSelectDirectory() {
@@ -44,9 +62,30 @@ void MigrationController::OnSelectDirectory() {
     std::wstring destination = DestinationForFolder(folder);
     if (!FitsPathBuffers(destination)) {
         view_.SetLogText(kPathTooLong);
+        view_.FocusNext(NextControl::ChooseFolder);
         return;
     }
     view_.SetNewDirectoryText(destination);
+    // Whatever the line said about an earlier choice (no space there, a
+    // refusal) no longer holds.
+    const wchar_t* refusal = profileDirectory_.empty() ? kNotInstalled : CheckDestination(destination);
+    if (refusal) {
+        view_.SetLogText(refusal);
+        view_.FocusNext(refusal == kNotInstalled || refusal == kProfileMissing ? NextControl::Later
+                                                                               : NextControl::ChooseFolder);
+        return;
+    }
+    // With the profile's size known from an earlier start, the new volume's
+    // room is told at once; the start checks it again in full.
+    std::uint64_t available = 0;
+    const std::uint64_t needed = SpaceNeededFor(precountBytes_);
+    if (precounted_ && system_.FreeSpace(destination, &available) && available < needed) {
+        view_.SetLogText(NotEnoughSpaceText(needed, available));
+        view_.FocusNext(NextControl::ChooseFolder);
+        return;
+    }
+    view_.SetLogText(kReady);
+    view_.FocusNext(NextControl::Start);
 }
 
 void MigrationController::OnStartClicked() {
@@ -85,10 +124,20 @@ void MigrationController::OnStartClicked() {
         Refuse(refusal, refusal == kProfileMissing ? Result::NoProfile : Result::Refused);
         return;
     }
-    // Before the client is stopped: a copy that cannot fit must not cost the
-    // user a closed mail client.
-    if (!CheckSpace(destination))
+    // Everything that can refuse is asked before the client is stopped: a
+    // destination that cannot be used must not cost the user a closed mail
+    // client (and the drafts it had open).
+    if (!system_.RegistryCanHold(destination)) {
+        Refuse(kRegistryCannotHold, Result::Refused);
         return;
+    }
+    if (!CheckSpaceAndLength(destination))
+        return;
+    if (!system_.DirectoryExists(destination) &&
+        (!system_.CreateDirectoryPath(destination + L"\\") || !system_.DirectoryExists(destination))) {
+        Refuse(kCreateFailed, Result::Refused);
+        return;
+    }
     if (!system_.EnsureClientStopped()) {
         Log(L"关闭Ostra Mail：失败，客户端仍在运行，未开始复制");
         result_ = Result::ClientRunning;
@@ -100,14 +149,11 @@ void MigrationController::OnStartClicked() {
         Refuse(kProfileMissing, Result::NoProfile);
         return;
     }
-    if (!system_.DirectoryExists(destination) && !system_.CreateDirectoryPath(destination + L"\\")) {
-        Refuse(kCreateFailed, Result::Refused);
-        return;
-    }
     if (!system_.MarkUnfinishedCopy(destination, system_.FullPath(profileDirectory_))) {
         Refuse(kCreateFailed, Result::Refused);
         return;
     }
+    overEarlierCopy_ = destinationContents_.kind == DestinationContents::Kind::LeftByEarlierRun;
     StartCopy(destination);
 }
 
@@ -115,12 +161,15 @@ void MigrationController::Refuse(const std::wstring& text, Result result) {
     view_.SetLogText(text);
     Log(L"未开始：" + text);
     result_ = result;
+    // Without a profile nothing can be done; otherwise another folder is the way on.
+    view_.FocusNext(result == Result::NoProfile ? NextControl::Later : NextControl::ChooseFolder);
 }
 
-bool MigrationController::CheckSpace(const std::wstring& destination) {
+bool MigrationController::CheckSpaceAndLength(const std::wstring& destination) {
     std::uint64_t bytes = 0;
     std::uint32_t files = 0;
-    precounted_ = system_.CountTree(profileDirectory_, &bytes, &files);
+    std::size_t longest = 0;
+    precounted_ = system_.CountTree(profileDirectory_, &bytes, &files, &longest);
     precountBytes_ = bytes;
     if (!precounted_) {
         // The engine counts again and refuses what it cannot list; the run
@@ -130,12 +179,19 @@ bool MigrationController::CheckSpace(const std::wstring& destination) {
     }
     Log(L"待复制：" + std::to_wstring(files) + L" 个文件，" + FormatBytes(bytes) + L"（" + std::to_wstring(bytes) +
         L" 字节）");
+    // The client opens its files with paths of at most 259 characters.
+    if (longest > 0 && destination.size() + 1 + longest > kMaxClientPath) {
+        Log(L"最长的相对路径有 " + std::to_wstring(longest) + L" 个字符，放到新目录下将超过 " +
+            std::to_wstring(kMaxClientPath) + L" 个字符");
+        Refuse(kPathTooLong, Result::Refused);
+        return false;
+    }
     // An unfinished copy already holds part of the data: its files are
     // overwritten in place.
     std::uint64_t present = 0;
     std::uint32_t presentFiles = 0;
     if (destinationContents_.kind == DestinationContents::Kind::LeftByEarlierRun &&
-        system_.CountTree(destination, &present, &presentFiles))
+        system_.CountTree(destination, &present, &presentFiles, nullptr))
         Log(L"新目录中已有上次未完成的数据：" + FormatBytes(present));
     const std::uint64_t needed = SpaceNeededFor(bytes > present ? bytes - present : 0);
     std::uint64_t available = 0;
@@ -168,6 +224,15 @@ const wchar_t* MigrationController::CheckDestination(const std::wstring& destina
     // the new one.
     if (IsSameOrInside(source, target))
         return kContainsOldDirectory;
+    // Another drive letter on the same folder, a link or a short name gives
+    // one folder names the text checks above cannot see. The identity checks
+    // decide, and what they cannot tell is refused.
+    if (system_.IsSameFolder(destination, profileDirectory_) != Ostra::IdentityAnswer::No)
+        return kSameDirectory;
+    if (system_.IsSameOrInsideFolder(destination, profileDirectory_) != Ostra::IdentityAnswer::No)
+        return kInsideOldDirectory;
+    if (system_.IsSameOrInsideFolder(profileDirectory_, destination) != Ostra::IdentityAnswer::No)
+        return kContainsOldDirectory;
     if (!FitsPathBuffers(destination))
         return kPathTooLong;
     const DestinationContents contents = system_.InspectDestination(destination);
@@ -191,6 +256,7 @@ const wchar_t* MigrationController::CheckDestination(const std::wstring& destina
 
 void MigrationController::StartCopy(const std::wstring& destination) {
     view_.ShowCopyingButtons();
+    view_.FocusNext(NextControl::None);
     view_.SetProgressValue(0);
     view_.StartProgressTimer();
     // The engine counts the tree again before the first sample: show the
@@ -201,7 +267,8 @@ void MigrationController::StartCopy(const std::wstring& destination) {
     result_ = Result::None;
     timeLeft_.Reset();
     Log(L"开始复制：" + system_.NowText());
-    system_.StartCopy(profileDirectory_, copyDestination_);
+    Log(verify_ ? L"复制后读回校验：是" : L"复制后读回校验：否（/NOVERIFY）");
+    system_.StartCopy(profileDirectory_, copyDestination_, verify_);
     // The count is done: show the first figures now rather than after a full
     // timer period (a tiny profile may even be finished already).
     OnProgressTimer();
@@ -213,57 +280,99 @@ void MigrationController::OnProgressTimer() {
     ShowSample(system_.SampleProgress());
 }
 
+bool MigrationController::OnCloseRequested() {
+    if (phase_ != Phase::Copying)
+        return true;
+    if (!view_.Confirm(kConfirmQuit))
+        return false;
+    // The copy may have ended while the question was shown.
+    if (phase_ != Phase::Copying)
+        return true;
+    view_.StopProgressTimer();
+    system_.StopCopy();
+    LogRunEnd(system_.SampleProgress(), L"结果：用户中止，迁移未完成，profiles.ini未改动，Ostra Mail仍使用旧目录");
+    result_ = Result::Aborted;
+    phase_ = Phase::Idle;
+    return true;
+}
+
 void MigrationController::ShowSample(const CopySample& sample) {
     const int percent = BarValueFor(sample);
     view_.SetProgressValue(percent);
     switch (ClassifySample(sample)) {
     case CopyState::Running: {
+        if (sample.verifying) {
+            view_.SetLogText(
+                CopyingText(kVerifying, percent, sample.verifyBytesDone, sample.verifyBytesTotal, nullptr));
+            return;
+        }
         timeLeft_.Add(sample.tickMs, sample.bytesDone);
         std::uint64_t seconds = 0;
-        const bool steady = timeLeft_.SecondsLeft(sample.bytesTotal, &seconds);
+        const bool steady = timeLeft_.NextShown(sample.bytesTotal, &seconds);
         view_.SetLogText(
             CopyingText(kCopying, percent, sample.bytesDone, sample.bytesTotal, steady ? &seconds : nullptr));
         return;
     }
-    case CopyState::Complete:
+    case CopyState::Complete: {
         view_.StopProgressTimer();
-        // A finished copy is no longer one a later run may continue.
-        system_.ClearUnfinishedMark(copyDestination_);
-        system_.RewriteProfilePath(copyDestination_);
-        // The registry gives no answer of its own: read it back, so that a
-        // file that could not be written is never reported as a finished move.
-        if (const std::wstring now = system_.ReadProfileDirectory(); !IsSameDirectory(now, copyDestination_)) {
-            // Part of the rewrite may have landed (a path the file's encoding
-            // could not hold): point the client back at its old data.
+        // Going on over an earlier copy: what the profile lost since then
+        // (a deleted folder, a compacted mailbox's old files) must not come
+        // back in the new profile.
+        if (overEarlierCopy_) {
+            const MirrorOutcome mirror =
+                system_.RemoveWhatSourceLacks(system_.FullPath(profileDirectory_), copyDestination_);
+            Log(L"已从新目录删除旧目录中已不存在的项目：" + std::to_wstring(mirror.removed) + L" 个");
+            if (!mirror.complete) {
+                Log(L"失败：" + mirror.failedPath + L"（错误 " + std::to_wstring(mirror.error) + L"：" +
+                    mirror.message + L"）");
+                EndIncomplete(sample, kIncompleteOutcome, IncompleteText());
+                return;
+            }
+        }
+        // profiles.ini is replaced in one step and read back: a file that
+        // could not be written is never reported as a finished move.
+        const bool committed = system_.RewriteProfilePath(copyDestination_);
+        const std::wstring now = system_.ReadProfileDirectory();
+        if (!committed || !IsSameDirectory(now, copyDestination_)) {
+            // The copy keeps its mark: the next try may go on over it.
             if (!IsSameDirectory(now, profileDirectory_))
-                system_.RewriteProfilePath(profileDirectory_);
-            // The copy stays one the next try may go on over.
-            system_.MarkUnfinishedCopy(copyDestination_, system_.FullPath(profileDirectory_));
-            LogRunEnd(sample, L"结果：数据已复制，但profiles.ini未能更新，Ostra Mail仍使用旧目录");
-            view_.SetLogText(kRedirectFailed);
-            result_ = Result::Incomplete;
-            phase_ = Phase::Idle;
-            view_.ShowIdleButtons();
+                Log(L"profiles.ini现在指向：" + now);
+            EndIncomplete(sample, L"结果：数据已复制，但profiles.ini未能更新，Ostra Mail仍使用旧目录", kRedirectFailed);
             return;
         }
+        // Only now is the copy no longer one a later run may continue; a run
+        // ended before this line leaves the mark, which the next start removes.
+        if (!system_.ClearUnfinishedMark(copyDestination_))
+            Log(L"未能删除未完成标记，下次启动时删除");
         LogRunEnd(sample, L"结果：迁移已完成，profiles.ini已指向新目录");
         view_.SetLogText(kFinished);
         migrationFinished_ = true;
         result_ = Result::Migrated;
         phase_ = Phase::Finished;
         view_.ShowFinishedButtons();
+        view_.FocusNext(NextControl::Start);
         return;
+    }
     case CopyState::Incomplete:
         // Nothing was redirected: profiles.ini and the old data stay as they
         // were, and the user may start again.
         view_.StopProgressTimer();
-        LogRunEnd(sample, L"结果：迁移未完成，profiles.ini未改动，Ostra Mail仍使用旧目录");
-        view_.SetLogText(system_.LogPath().empty() ? kIncomplete : kIncompleteSeeLog);
-        result_ = Result::Incomplete;
-        phase_ = Phase::Idle;
-        view_.ShowIdleButtons();
+        EndIncomplete(sample, kIncompleteOutcome, IncompleteText());
         return;
     }
+}
+
+std::wstring MigrationController::IncompleteText() {
+    return system_.LogPath().empty() ? kIncomplete : kIncompleteSeeLog;
+}
+
+void MigrationController::EndIncomplete(const CopySample& sample, const wchar_t* outcome, const std::wstring& shown) {
+    LogRunEnd(sample, outcome);
+    view_.SetLogText(shown);
+    result_ = Result::Incomplete;
+    phase_ = Phase::Idle;
+    view_.ShowIdleButtons();
+    view_.FocusNext(NextControl::Start);
 }
 
 void MigrationController::LogRunEnd(const CopySample& sample, const wchar_t* outcome) {
@@ -272,8 +381,17 @@ void MigrationController::LogRunEnd(const CopySample& sample, const wchar_t* out
         std::to_wstring(sample.bytesDone) + L" / " + std::to_wstring(sample.bytesTotal) + L" 字节），文件 " +
         std::to_wstring(sample.filesCopied) + L" / " + std::to_wstring(sample.filesTotal) + L"，错误 " +
         std::to_wstring(sample.errors));
+    if (verify_) {
+        wchar_t seconds[32];
+        swprintf(seconds, sizeof(seconds) / sizeof(seconds[0]), L"%.1f", sample.verifyMs / 1000.0);
+        Log(L"已读回校验：" + FormatBytes(sample.verifyBytesDone) + L"（" + std::to_wstring(sample.verifyBytesDone) +
+            L" 字节），用时 " + seconds + L" 秒");
+    }
     for (const CopyFailureEntry& failure : system_.CopyFailures())
-        Log(L"失败：" + (failure.path.empty() ? std::wstring(L"（无路径）") : failure.path) + L"（错误 " +
-            std::to_wstring(failure.error) + L"：" + failure.message + L"）");
+        Log(L"失败：" + (failure.path.empty() ? std::wstring(L"（无路径）") : failure.path) + L"（" +
+            (failure.error != 0 ? L"错误 " + std::to_wstring(failure.error) + L"：" : std::wstring()) +
+            failure.message + L"）");
+    if (const std::uint32_t more = system_.CopyFailuresNotListed())
+        Log(L"另有 " + std::to_wstring(more) + L" 项失败未逐一列出");
     Log(outcome);
 }

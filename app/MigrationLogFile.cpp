@@ -1,5 +1,6 @@
 #include "MigrationLogFile.h"
 
+#include <CrashExit.h>
 #include <UniqueHandle.h>
 #include <shlobj.h>
 #include <windows.h>
@@ -68,9 +69,14 @@ bool MigrationLogFile::Create() {
                 continue;
             return false;
         }
-        if (!WriteAll(file.get(), "\xEF\xBB\xBF"))
+        BY_HANDLE_FILE_INFORMATION facts;
+        if (!WriteAll(file.get(), "\xEF\xBB\xBF") || !GetFileInformationByHandle(file.get(), &facts))
             return false;
+        volumeSerial_ = facts.dwVolumeSerialNumber;
+        fileIndex_ = (static_cast<unsigned long long>(facts.nFileIndexHigh) << 32) | facts.nFileIndexLow;
         path_ = path;
+        // A fault from here on is reported at the end of this log.
+        Ostra::SetCrashReportFile(path_.c_str());
         return true;
     }
     return false;
@@ -83,7 +89,18 @@ bool MigrationLogFile::Append(const std::wstring& line) {
         failed_ = true;
         return false;
     }
-    Ostra::UniqueFile file(CreateFileW(path_.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr));
-    return file.valid() && WriteAll(file.get(), ToUtf8(line) + "\r\n");
+    // The folder is the user's own: between two lines another program could
+    // put a link, or another file, where the log was. The file is opened
+    // without following links and written only when it is still the log
+    // this run created.
+    Ostra::UniqueFile file(CreateFileW(path_.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    BY_HANDLE_FILE_INFORMATION facts;
+    if (!file.valid() || !GetFileInformationByHandle(file.get(), &facts) ||
+        (facts.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || facts.dwVolumeSerialNumber != volumeSerial_ ||
+        ((static_cast<unsigned long long>(facts.nFileIndexHigh) << 32) | facts.nFileIndexLow) != fileIndex_) {
+        failed_ = true;
+        return false;
+    }
+    return WriteAll(file.get(), ToUtf8(line) + "\r\n");
 }

@@ -1,7 +1,8 @@
 // The migration log: a UTF-8 text file with a byte-order mark (so Notepad
 // shows the Chinese), named after the time of its first line. Each line is
 // appended and the file closed again, so a run that ends abruptly still leaves
-// everything it wrote.
+// everything it wrote. The newest log of the process is also where a fault
+// that ends it is reported (CrashExit.h).
 #pragma once
 
 #include <string>
@@ -22,6 +23,9 @@ private:
     std::wstring folder_;
     std::wstring path_;
     bool failed_ = false;
+    // What the created file is, so that every append goes to it and nowhere else.
+    unsigned long volumeSerial_ = 0;
+    unsigned long long fileIndex_ = 0;
 };
 
 // "migration-20261207-173005.log" for the given local time.

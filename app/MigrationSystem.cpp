@@ -33,8 +33,13 @@ std::wstring MigrationSystem::ReadProfileDirectory() {
     return ::ReadProfileDirectory();
 }
 
-void MigrationSystem::RewriteProfilePath(const std::wstring& newDirectory) {
-    ::RewriteProfilePath(newDirectory);
+bool MigrationSystem::RewriteProfilePath(const std::wstring& newDirectory) {
+    return ::RewriteProfilePath(newDirectory);
+}
+
+bool MigrationSystem::RegistryCanHold(const std::wstring& path) {
+    const std::wstring iniPath = ProfileRegistryPath(GetAppDataFolder());
+    return !iniPath.empty() && ::RegistryCanHold(iniPath, path);
 }
 
 bool MigrationSystem::EnsureClientStopped() {
@@ -63,6 +68,31 @@ std::wstring MigrationSystem::FullPath(const std::wstring& path) {
     return ::FullPath(path);
 }
 
+Ostra::IdentityAnswer MigrationSystem::IsSameFolder(const std::wstring& a, const std::wstring& b) {
+    return Ostra::IsSameObject(::FullPath(a), ::FullPath(b));
+}
+
+Ostra::IdentityAnswer MigrationSystem::IsSameOrInsideFolder(const std::wstring& path, const std::wstring& folder) {
+    // A destination not made yet lies where the nearest folder above it lies.
+    std::wstring nearest = ::FullPath(path);
+    Ostra::FileIdentity identity;
+    for (int level = 0; level < 512 && !nearest.empty(); ++level) {
+        switch (Ostra::ReadIdentity(nearest, &identity)) {
+        case Ostra::IdentityRead::Read:
+            return Ostra::IsSameOrInside(nearest, ::FullPath(folder));
+        case Ostra::IdentityRead::Unreadable:
+            return Ostra::IdentityAnswer::CantTell;
+        case Ostra::IdentityRead::Missing:
+            break;
+        }
+        const std::size_t cut = nearest.find_last_of(L"\\/");
+        if (cut == std::wstring::npos || nearest.size() <= 3)
+            return Ostra::IdentityAnswer::No; // not even its volume is there
+        nearest.resize(cut < 3 ? 3 : cut);
+    }
+    return Ostra::IdentityAnswer::CantTell;
+}
+
 DestinationContents MigrationSystem::InspectDestination(const std::wstring& destination) {
     return ::InspectDestination(destination);
 }
@@ -71,13 +101,21 @@ bool MigrationSystem::MarkUnfinishedCopy(const std::wstring& destination, const 
     return ::MarkUnfinishedCopy(destination, source);
 }
 
-void MigrationSystem::ClearUnfinishedMark(const std::wstring& destination) {
-    ::ClearUnfinishedMark(destination);
+bool MigrationSystem::ClearUnfinishedMark(const std::wstring& destination) {
+    return ::ClearUnfinishedMark(destination);
 }
 
-void MigrationSystem::StartCopy(const std::wstring& source, const std::wstring& destination) {
+MirrorOutcome MigrationSystem::RemoveWhatSourceLacks(const std::wstring& source, const std::wstring& copy) {
+    MirrorOutcome outcome = ::RemoveWhatSourceLacks(source, copy);
+    if (!outcome.complete)
+        outcome.message = SystemErrorText(outcome.error);
+    return outcome;
+}
+
+void MigrationSystem::StartCopy(const std::wstring& source, const std::wstring& destination, bool verify) {
     if (beforeCopy_)
         beforeCopy_();
+    copyEngine_.SetVerify(verify);
     copyEngine_.AddJob(source.c_str(), destination.c_str());
 }
 
@@ -91,11 +129,16 @@ CopySample MigrationSystem::SampleProgress() {
     sample.bytesDone = progress.bytesDone;
     sample.filesTotal = progress.filesTotal;
     sample.filesCopied = progress.filesCopied;
+    sample.verifying = progress.verifying != 0;
+    sample.verifyBytesTotal = progress.verifyBytesTotal;
+    sample.verifyBytesDone = progress.verifyBytesDone;
+    sample.verifyMs = progress.verifyMs;
     sample.tickMs = GetTickCount();
     return sample;
 }
 
-bool MigrationSystem::CountTree(const std::wstring& folder, std::uint64_t* bytes, std::uint32_t* files) {
+bool MigrationSystem::CountTree(const std::wstring& folder, std::uint64_t* bytes, std::uint32_t* files,
+                                std::size_t* longest) {
     std::unique_ptr<wchar_t[]> path(new (std::nothrow) wchar_t[kCopyPathCapacity]);
     const std::wstring full = ::FullPath(folder);
     if (!path || full.size() + 1 > kCopyPathCapacity)
@@ -104,7 +147,9 @@ bool MigrationSystem::CountTree(const std::wstring& folder, std::uint64_t* bytes
     AddLongPathPrefix(path.get(), kCopyPathCapacity);
     *bytes = 0;
     *files = 0;
-    return ::CountTree(path.get(), bytes, files, nullptr) != 0;
+    if (longest)
+        *longest = 0;
+    return ::CountTree(path.get(), bytes, files, nullptr, nullptr, longest) != 0;
 }
 
 bool MigrationSystem::FreeSpace(const std::wstring& path, std::uint64_t* bytes) {
@@ -129,10 +174,37 @@ bool MigrationSystem::FreeSpace(const std::wstring& path, std::uint64_t* bytes) 
     return false;
 }
 
+namespace {
+
+std::wstring FailureText(const CopyFailure& failure) {
+    switch (failure.kind) {
+    case CopyFailureKind::SystemError:
+        return SystemErrorText(failure.error);
+    case CopyFailureKind::ChangedSinceCounted:
+        return L"统计之后内容有变化，未复制";
+    case CopyFailureKind::ChangedWhileRead:
+        return L"复制期间文件被修改，未复制";
+    case CopyFailureKind::CaseTwin:
+        return L"与“" + failure.otherPath + L"”仅大小写不同，未复制";
+    case CopyFailureKind::DestinationInsideSource:
+        return L"目标文件夹就是旧目录“" + failure.otherPath + L"”或位于其中，未复制";
+    case CopyFailureKind::VerifyFailed:
+        return failure.error ? L"校验失败，无法读回：" + SystemErrorText(failure.error)
+                             : L"校验失败，读回的内容与原文件不同";
+    case CopyFailureKind::DestinationIsSource:
+        return L"目标就是源文件“" + failure.otherPath + L"”本身（经由链接），未复制";
+    }
+    return SystemErrorText(failure.error);
+}
+
+} // namespace
+
 std::vector<CopyFailureEntry> MigrationSystem::CopyFailures() {
     std::vector<CopyFailureEntry> entries;
-    for (const CopyFailure& failure : copyEngine_.GetFailures())
-        entries.push_back(CopyFailureEntry{failure.path, failure.error, SystemErrorText(failure.error)});
+    for (const CopyFailure& failure : copyEngine_.GetFailures()) {
+        const uint32_t error = failure.kind == CopyFailureKind::SystemError ? failure.error : 0;
+        entries.push_back(CopyFailureEntry{failure.path, error, FailureText(failure)});
+    }
     return entries;
 }
 

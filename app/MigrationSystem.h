@@ -22,21 +22,28 @@ public:
     void SetBeforeCopy(std::function<void()> beforeCopy) { beforeCopy_ = std::move(beforeCopy); }
 
     std::wstring ReadProfileDirectory() override;
-    void RewriteProfilePath(const std::wstring& newDirectory) override;
+    bool RewriteProfilePath(const std::wstring& newDirectory) override;
+    bool RegistryCanHold(const std::wstring& path) override;
     bool EnsureClientStopped() override;
     std::int32_t LaunchClient() override;
     bool DirectoryExists(const std::wstring& path) override;
     bool CreateDirectoryPath(const std::wstring& path) override;
     bool IsExistingFolder(const std::wstring& path) override;
     std::wstring FullPath(const std::wstring& path) override;
+    Ostra::IdentityAnswer IsSameFolder(const std::wstring& a, const std::wstring& b) override;
+    Ostra::IdentityAnswer IsSameOrInsideFolder(const std::wstring& path, const std::wstring& folder) override;
     DestinationContents InspectDestination(const std::wstring& destination) override;
     bool MarkUnfinishedCopy(const std::wstring& destination, const std::wstring& source) override;
-    void ClearUnfinishedMark(const std::wstring& destination) override;
-    void StartCopy(const std::wstring& source, const std::wstring& destination) override;
+    bool ClearUnfinishedMark(const std::wstring& destination) override;
+    void StartCopy(const std::wstring& source, const std::wstring& destination, bool verify) override;
+    void StopCopy() override { copyEngine_.Cancel(); }
+    MirrorOutcome RemoveWhatSourceLacks(const std::wstring& source, const std::wstring& copy) override;
     CopySample SampleProgress() override;
-    bool CountTree(const std::wstring& folder, std::uint64_t* bytes, std::uint32_t* files) override;
+    bool CountTree(const std::wstring& folder, std::uint64_t* bytes, std::uint32_t* files,
+                   std::size_t* longest) override;
     bool FreeSpace(const std::wstring& path, std::uint64_t* bytes) override;
     std::vector<CopyFailureEntry> CopyFailures() override;
+    std::uint32_t CopyFailuresNotListed() override { return copyEngine_.FailuresNotKept(); }
     void AppendLog(const std::wstring& line) override;
     std::wstring LogPath() override;
     std::wstring NowText() override;

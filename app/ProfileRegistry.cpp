@@ -1,7 +1,10 @@
 #include "ProfileRegistry.h"
 
-#include <windows.h>
+#include <UniqueHandle.h>
 #include <shlobj.h>
+#include <windows.h>
+
+#include <cwctype>
 
 #include <algorithm>
 #include <vector>
@@ -15,6 +18,52 @@ const wchar_t kSection[] = L"Profile0";
 // Composed paths must fit the MAX_PATH buffers the rest of the program uses.
 bool FitsMaxPath(const std::wstring& path) {
     return path.size() < MAX_PATH;
+}
+
+bool IsAbsolutePath(const std::wstring& path) {
+    const bool driveRoot =
+        path.size() >= 3 && iswalpha(path[0]) && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/');
+    const bool share = path.size() >= 5 && (path[0] == L'\\' || path[0] == L'/') &&
+                       (path[1] == L'\\' || path[1] == L'/') && path[2] != L'\\' && path[2] != L'/';
+    return driveRoot || share;
+}
+
+// The registry file is small; this bound only keeps a damaged one from
+// taking all memory.
+constexpr DWORD kMaxRegistryBytes = 256u * 1024 * 1024;
+
+bool ReadWholeFile(const std::wstring& path, std::string* bytes) {
+    Ostra::UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size = {};
+    if (!file || !GetFileSizeEx(file.get(), &size) || size.QuadPart > kMaxRegistryBytes)
+        return false;
+    bytes->assign(static_cast<size_t>(size.QuadPart), '\0');
+    DWORD read = 0;
+    return size.QuadPart == 0 ||
+           (ReadFile(file.get(), &(*bytes)[0], static_cast<DWORD>(size.QuadPart), &read, nullptr) &&
+            read == size.QuadPart);
+}
+
+// Writes a file that did not exist: a name already taken (a leftover, or a
+// link someone planted to send our writes elsewhere) is removed first, and
+// only a plain file or link can be removed, never what a link leads to.
+bool WriteNewFile(const std::wstring& path, const std::string& bytes) {
+    DeleteFileW(path.c_str());
+    Ostra::UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr));
+    DWORD written = 0;
+    return file &&
+           (bytes.empty() ||
+            (WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+             written == bytes.size())) &&
+           FlushFileBuffers(file.get());
+}
+
+bool FlushExisting(const std::wstring& path) {
+    Ostra::UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    return file && FlushFileBuffers(file.get());
 }
 
 std::wstring RegistryPath(const std::wstring& appDataFolder) {
@@ -72,7 +121,7 @@ std::wstring ReadProfileDirectory(const std::wstring& appDataFolder) {
     if (path.empty())
         return std::wstring();
     if (ReadIniValue(iniPath, kSection, L"IsRelative") != L"1")
-        return path;
+        return IsAbsolutePath(path) ? path : std::wstring();
 
     std::replace(path.begin(), path.end(), L'/', L'\\');
     std::wstring absolute = appDataFolder + kClientFolder + path;
@@ -83,17 +132,63 @@ std::wstring ReadProfileDirectory() {
     return ReadProfileDirectory(GetAppDataFolder());
 }
 
-void RewriteProfilePath(const std::wstring& appDataFolder, const std::wstring& newDirectory) {
-    std::wstring iniPath = RegistryPath(appDataFolder);
+bool RewriteProfilePath(const std::wstring& appDataFolder, const std::wstring& newDirectory,
+                        const std::function<bool(RewriteStep)>& failStep) {
+    const auto failed = [&](RewriteStep step) { return failStep && failStep(step); };
+    const std::wstring iniPath = RegistryPath(appDataFolder);
     if (!IsUsableRegistry(iniPath))
-        return;
-    // Each write is attempted even when an earlier one failed; the caller has no
-    // use for a partial result, and the file's own encoding is left to the system.
-    WriteProfile0Value(iniPath, L"Path", newDirectory);
-    WriteProfile0Value(iniPath, L"IsRelative", L"0");
-    WriteProfile0Value(iniPath, L"Default", L"1");
+        return false;
+    const std::wstring copy = iniPath + L".movara-new";
+    const std::wstring backup = iniPath + L".movara-backup";
+    std::string original;
+    if (failed(RewriteStep::ReadOriginal) || !ReadWholeFile(iniPath, &original))
+        return false;
+    bool done = !failed(RewriteStep::CreateCopy) && WriteNewFile(copy, original);
+    // The file's own encoding is left to the system's functions.
+    done = done && !failed(RewriteStep::WriteValues) && WriteProfile0Value(copy, L"Path", newDirectory) &&
+           WriteProfile0Value(copy, L"IsRelative", L"0") && WriteProfile0Value(copy, L"Default", L"1");
+    done = done && !failed(RewriteStep::ReadBack) && ReadIniValue(copy, kSection, L"Path") == newDirectory &&
+           ReadIniValue(copy, kSection, L"IsRelative") == L"0" && ReadIniValue(copy, kSection, L"Default") == L"1" &&
+           FlushExisting(copy);
+    done = done && !failed(RewriteStep::KeepBackup) && WriteNewFile(backup, original);
+    // One rename: whenever the process ends, profiles.ini is either the old
+    // file or the new one, never a mix or nothing.
+    done = done && !failed(RewriteStep::Replace) &&
+           MoveFileExW(copy.c_str(), iniPath.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    if (!done)
+        DeleteFileW(copy.c_str());
+    return done;
 }
 
-void RewriteProfilePath(const std::wstring& newDirectory) {
-    RewriteProfilePath(GetAppDataFolder(), newDirectory);
+bool RewriteProfilePath(const std::wstring& newDirectory) {
+    return RewriteProfilePath(GetAppDataFolder(), newDirectory);
+}
+
+std::wstring ProfileRegistryPath(const std::wstring& appDataFolder) {
+    return RegistryPath(appDataFolder);
+}
+
+bool RegistryCanHold(const std::wstring& iniPath, const std::wstring& path) {
+    Ostra::UniqueFile file(CreateFileW(iniPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    unsigned char start[2] = {};
+    DWORD read = 0;
+    if (file && ReadFile(file.get(), start, 2, &read, nullptr) && read == 2 && start[0] == 0xFF && start[1] == 0xFE)
+        return true; // UTF-16: every path fits
+    if (path.empty() || GetACP() == CP_UTF8)
+        return true;
+    BOOL lossy = FALSE;
+    const int bytes = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path.data(), static_cast<int>(path.size()),
+                                          nullptr, 0, nullptr, &lossy);
+    if (bytes <= 0 || lossy)
+        return false;
+    std::string narrow(static_cast<size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path.data(), static_cast<int>(path.size()), &narrow[0], bytes,
+                        nullptr, &lossy);
+    const int units = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, narrow.data(), bytes, nullptr, 0);
+    if (units <= 0 || lossy)
+        return false;
+    std::wstring back(static_cast<size_t>(units), L'\0');
+    MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, narrow.data(), bytes, &back[0], units);
+    return back == path;
 }

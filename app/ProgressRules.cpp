@@ -22,7 +22,8 @@ CopyState ClassifySample(const CopySample& sample) {
 int BarValueFor(const CopySample& sample) {
     if (ClassifySample(sample) == CopyState::Complete)
         return 100;
-    int percent = ProgressPercent(sample.bytesDone, sample.bytesTotal);
+    int percent = sample.verifying ? ProgressPercent(sample.verifyBytesDone, sample.verifyBytesTotal)
+                                   : ProgressPercent(sample.bytesDone, sample.bytesTotal);
     if (percent < 0)
         return 0;
     return percent > 99 ? 99 : percent;
@@ -64,12 +65,17 @@ void TimeLeftEstimator::Add(std::uint32_t tickMs, std::uint64_t bytesDone) {
     if (count_ > 0 && (bytesDone < points_[count_ - 1].bytesDone ||
                        static_cast<std::int32_t>(tickMs - points_[count_ - 1].tickMs) < 0))
         count_ = 0;
-    if (count_ == kSamples) {
-        for (std::size_t i = 1; i < kSamples; ++i)
+    auto dropOldest = [this] {
+        for (std::size_t i = 1; i < count_; ++i)
             points_[i - 1] = points_[i];
         --count_;
-    }
+    };
+    if (count_ == kSamples)
+        dropOldest();
     points_[count_++] = Point{tickMs, bytesDone};
+    // Keep the oldest point only while the next one alone does not span the window.
+    while (count_ > 2 && tickMs - points_[1].tickMs >= kWindowMs)
+        dropOldest();
 }
 
 bool TimeLeftEstimator::SecondsLeft(std::uint64_t bytesTotal, std::uint64_t* seconds) const {
@@ -85,6 +91,32 @@ bool TimeLeftEstimator::SecondsLeft(std::uint64_t bytesTotal, std::uint64_t* sec
     if (!(left >= 0.0) || left >= static_cast<double>(kAbsurdSeconds))
         return false;
     *seconds = static_cast<std::uint64_t>(left + 0.5);
+    return true;
+}
+
+std::uint64_t TimeLeftStepMinutes(std::uint64_t shownMinutes) {
+    return shownMinutes < 60 ? 1 : 10;
+}
+
+bool TimeLeftEstimator::NextShown(std::uint64_t bytesTotal, std::uint64_t* seconds) {
+    std::uint64_t estimate = 0;
+    if (!SecondsLeft(bytesTotal, &estimate)) {
+        shown_ = false;
+        return false;
+    }
+    // Whole minutes, rounded up as the text shows them.
+    const std::uint64_t minutes = estimate < 60 ? 0 : (estimate + 59) / 60;
+    if (!shown_) {
+        shownMinutes_ = minutes;
+        shown_ = true;
+    } else {
+        const std::uint64_t step = TimeLeftStepMinutes(shownMinutes_);
+        if (minutes > shownMinutes_)
+            shownMinutes_ += minutes - shownMinutes_ < step ? minutes - shownMinutes_ : step;
+        else if (minutes < shownMinutes_)
+            shownMinutes_ -= shownMinutes_ - minutes < step ? shownMinutes_ - minutes : step;
+    }
+    *seconds = shownMinutes_ * 60;
     return true;
 }
 

@@ -19,6 +19,7 @@ public:
     void ShowIdleButtons() override {}
     void ShowCopyingButtons() override {}
     void ShowFinishedButtons() override {}
+    void FocusNext(NextControl) override {}
     void StartProgressTimer() override {}
     void StopProgressTimer() override {}
     bool ChooseFolder(std::wstring* folder) override {
@@ -26,6 +27,7 @@ public:
         return true;
     }
     void CloseWindow() override {}
+    bool Confirm(const std::wstring&) override { return true; }
 
     const std::wstring& logText() const { return logText_; }
 
@@ -49,6 +51,7 @@ int ExitCodeFor(MigrationController::Result result) {
         return kExitNoProfile;
     case MigrationController::Result::None:
     case MigrationController::Result::Incomplete:
+    case MigrationController::Result::Aborted:
         break;
     }
     return kExitIncomplete;
@@ -57,6 +60,7 @@ int ExitCodeFor(MigrationController::Result result) {
 int RunUnattended(const MovaraOptions& options, IMigrationSystem& system, unsigned pollMs) {
     HeadlessView view(options.folder);
     MigrationController controller(view, system);
+    controller.SetVerify(options.verify);
     system.AppendLog(L"无人值守迁移：/S" + std::wstring(options.relaunch ? L" /RUN" : L"") + L" /D=" + options.folder);
     controller.OnWindowReady();
     controller.OnSelectDirectory();

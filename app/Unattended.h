@@ -4,6 +4,8 @@
 #include "CommandLine.h"
 #include "MigrationController.h"
 
+#include <CrashExit.h>
+
 // Exit codes of an unattended run.
 enum UnattendedExit : int {
     kExitMigrated = 0,
@@ -12,7 +14,10 @@ enum UnattendedExit : int {
     kExitClientRunning = 3,
     kExitNoSpace = 4,
     kExitNoProfile = 5,
+    kExitCrashed = 6, // ended by a fault (Ostra::kExitCrashed); the log's last line says where
 };
+
+static_assert(kExitCrashed == Ostra::kExitCrashed, "one exit code for a fault");
 
 int ExitCodeFor(MigrationController::Result result);
 

@@ -7,6 +7,7 @@
 #include "StartupClock.h"
 #include "Unattended.h"
 
+#include <CrashExit.h>
 #include <PaintManagerUI.h>
 #include <objbase.h>
 
@@ -37,11 +38,47 @@ int RunCommand(const MovaraOptions& options, const wchar_t* arguments) {
     }
 }
 
+// One Movara per user session: two would copy into the same folder and
+// both end incomplete. Held until the process ends.
+const wchar_t kInstanceMutexName[] = L"Local\\OstraMail.Movara.Running";
+
+// True when this process is the only Movara of the session.
+bool TakeInstance() {
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, kInstanceMutexName);
+    // Without the mutex nothing can be told; going on is what a start
+    // without this guard did.
+    return !(mutex && GetLastError() == ERROR_ALREADY_EXISTS);
+}
+
+// Brings the window of the Movara already running to the front.
+void ShowRunningWindow() {
+    HWND window = FindWindowW(L"Movara", nullptr);
+    if (!window)
+        return;
+    if (IsIconic(window))
+        ShowWindow(window, SW_RESTORE);
+    SetForegroundWindow(window);
+}
+
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR arguments, int) {
     MarkProgramStart();
+    // A fault ends the run with its own exit code and the log's last line,
+    // never with a code a deployment script could take for a migration.
+    Ostra::InstallCrashExit(L"程序异常终止：异常代码 ", L"，位置 ", L"，退出码：6");
     const MovaraOptions options = ParseCommandLine(arguments ? arguments : L"");
+    if (options.mode != MovaraOptions::Mode::Usage && !TakeInstance()) {
+        if (options.mode == MovaraOptions::Mode::Window) {
+            ShowRunningWindow();
+            return 0;
+        }
+        MigrationLogFile log;
+        log.Append(L"无人值守迁移：已有一个Movara正在运行，未开始");
+        log.Append(L"退出码：" + std::to_wstring(kExitRefused));
+        WriteToConsole(L"已有一个Movara正在运行，未开始\r\n");
+        return kExitRefused;
+    }
     if (options.mode != MovaraOptions::Mode::Window) {
         if (FAILED(CoInitialize(nullptr)))
             return kExitIncomplete;

@@ -14,6 +14,10 @@ MOVARA_SELECT_DIR="434 163"
 MOVARA_CLOSE_BTN="483 16"
 MOVARA_CAPTION="100 16"
 MOVARA_BAR_END="486 265"
+# The focus mark: its colour, and a point of it on "..." and on OkBtn (inside the left edge).
+MOVARA_FOCUS_MARK="2F6FD0"
+MOVARA_SELECT_MARK="420 163"
+MOVARA_OK_MARK="251 324"
 
 # Starts a private X server; sets DISPLAY and MOVARA_XVFB_PID.
 movara_start_xvfb() {
@@ -182,3 +186,23 @@ check_shown() { # <description> <screenshot> <expected width> <measure command..
   check "$what (ink ${got:-none}, text $expected)" near "${got:-0}" "$expected" 8
 }
 log_text() { check_shown "$1" "$2" "$(movara_text_width "$3")" log_ink; }
+
+# Height in pixels of the dark text drawn inside a strip of a screenshot.
+movara_ink_height() { # <file> <x> <y> <width> <height>
+  convert "$1" -crop "$4x$5+$2+$3" +repage -colorspace Gray -threshold 75% -negate -trim \
+    -format "%h" info: 2>/dev/null
+}
+
+# Sets the display's scale of the prefix (96 = 100 %, 144 = 150 %, 192 = 200 %)
+# and restarts its server, which reads it when it starts.
+movara_set_dpi() { # <dpi>
+  local reg="$WINEPREFIX/ostra-dpi.reg"
+  {
+    printf 'Windows Registry Editor Version 5.00\r\n\r\n'
+    printf '[HKEY_CURRENT_USER\\Control Panel\\Desktop]\r\n"LogPixels"=dword:%08x\r\n\r\n' "$1"
+    printf '[HKEY_CURRENT_CONFIG\\Software\\Fonts]\r\n"LogPixels"=dword:%08x\r\n' "$1"
+  } | iconv -f UTF-8 -t UTF-16 >"$reg"
+  wine regedit /S "$reg" >/dev/null 2>&1
+  wineserver -k >/dev/null 2>&1
+  wineserver -w >/dev/null 2>&1
+}

@@ -4,7 +4,8 @@
 # holding the old profile, one holding someone's data and one on a drive too
 # small are refused with nothing copied; during a copy "..." opens nothing and
 # the copy's figures show; an incomplete run leaves a log naming the locked
-# file; the retry over it completes exactly.
+# file; closing during a copy asks, and a second Movara never runs beside the
+# first; the retry over it completes exactly.
 #   movara-gui-guards.sh <build dir>
 set -uo pipefail
 build=$(cd "$1" && pwd)
@@ -52,11 +53,12 @@ mv "$appdata/harbec/Tarn/Profiles/abcd1234.default" "$appdata/harbec/Tarn/Profil
   "$drive_c/OldMail/Profiles/"
 old_profile="$drive_c/OldMail/Profiles/abcd1234.default"
 sed -i 's#^Path=Profiles/abcd1234.default#Path=C:\\OldMail\\Profiles\\abcd1234.default#; /^Name=default/{n;s/^IsRelative=1/IsRelative=0/}' "$ini"
-# Thousands of small cache files keep a copy going for a while.
+# Thousands of small cache files keep a copy going for a while (long enough
+# to ask a question during it).
 python3 - "$old_profile/cache2/doomed" <<'PY'
 import os, random, sys
 rng = random.Random(7)
-for i in range(3000):
+for i in range(20000):
     folder = os.path.join(sys.argv[1], f"{i % 60:02d}")
     os.makedirs(folder, exist_ok=True)
     with open(os.path.join(folder, f"{i:05d}.bin"), "wb") as f:
@@ -73,15 +75,29 @@ start_movara() { # sets movara_pid and win
   sleep 1.5
 }
 new_field() { movara_ink_width "$1" 104 153 310 22; }
-# Clicks "..." and prints the id of the window that opens, if one does.
-open_browser() { # [seconds]
-  local before i dialog
+# Runs the command and prints the id of the window it opens, if one does.
+new_window_after() { # <seconds> <command...>
+  local seconds=$1 before i dialog
+  shift
   before=$(xdo search --onlyvisible --name '.' 2>/dev/null | sort)
-  movara_click "$win" $MOVARA_SELECT_DIR
-  for ((i = 0; i < ${1:-10} * 10; i++)); do
+  "$@"
+  for ((i = 0; i < seconds * 10; i++)); do
     dialog=$(comm -13 <(echo "$before") <(xdo search --onlyvisible --name '.' 2>/dev/null | sort) | head -n1)
     [ -n "$dialog" ] && { echo "$dialog"; return 0; }
     sleep 0.1
+  done
+  return 1
+}
+# Clicks "..." and prints the id of the window that opens, if one does.
+open_browser() { new_window_after "${1:-10}" movara_click "$win" $MOVARA_SELECT_DIR; }
+# Waits until the copy's figures follow the running text.
+wait_figures() { # <screenshot>
+  local plain i shown
+  plain=$(movara_text_width "迁移进行中，请勿关闭")
+  for ((i = 0; i < 150; i++)); do
+    movara_screenshot "$win" "$1" && shown=$(log_ink "$1")
+    [ "${shown:-0}" -gt $((plain + 60)) ] && return 0
+    sleep 0.2
   done
   return 1
 }
@@ -172,21 +188,52 @@ log=$(ls -t "$logs"/migration-*.log 2>/dev/null | head -n1)
 check "the log exists" test -f "$log"
 grep -a "失败：" "$log" | grep -q 'Mail\\Local Folders\\Sent（错误 32'
 check "the log names the locked file with its error code" test $? = 0
+check "every other file is copied past the locked one" \
+  diff -r -x Sent -x .movara-unfinished "$old_profile" "$drive_c/MailData/Profiles"
 nothing_changed "an incomplete run"
 kill "$locker_pid" 2>/dev/null
 wait "$locker_pid" 2>/dev/null
 sleep 1
 
+# Closing during a copy asks first. "No" goes on; meanwhile a second Movara
+# only brings this one forward, or with /S exits 2. "Yes" stops the copy,
+# redirects nothing and ends the log with the user's end.
+movara_click "$win" $MOVARA_OK_BTN
+check "a copy starts" wait_figures "$artifacts/abort-copying.png"
+if question=$(new_window_after 5 xdo key --window "$win" alt+F4); then
+  check "the question is Movara's" test "$(xdo getwindowname "$question")" = "$MOVARA_TITLE"
+  movara_screenshot "$question" "$artifacts/abort-question.png"
+  xdo key --window "$question" Return # "No" is the default answer
+  movara_window_gone "$question" 5
+  check "\"no\" keeps the window" xdo getwindowname "$win"
+  code=$( (cd "$program" && wine "$program_win\\Movara.exe" /S '/D=C:\Elsewhere' >/dev/null 2>&1); echo $?)
+  check "a second Movara with /S exits 2 while one copies (got $code)" test "$code" = 2
+  check "the second Movara touched no folder" test ! -e "$drive_c/Elsewhere"
+  (cd "$program" && timeout 60 wine "$program_win\\Movara.exe" >/dev/null 2>&1)
+  code=$?
+  check "a second window start ends at once (exit $code)" test "$code" = 0
+  check "one Movara window" test "$(xdo search --onlyvisible --name "^$MOVARA_TITLE\$" | wc -l)" = 1
+  if question=$(new_window_after 5 xdo key --window "$win" alt+F4); then
+    xdo key --window "$question" y
+    check "\"yes\" ends the program" movara_window_gone "$win" 30
+  else
+    fail "the question comes again"
+  fi
+else
+  fail "Alt+F4 during a copy asks before closing"
+fi
+ended=$(grep -al "用户中止" "$logs"/migration-*.log | head -n1)
+check "a log records the user's end" test -n "$ended"
+[ -n "$ended" ] && check "the user's end is the log's last line" \
+  bash -c "tr -d '\\r' <\"\$1\" | grep -av '^\$' | tail -n1 | grep -aq '^结果：用户中止'" _ "$ended"
+nothing_changed "a copy the user ended"
+start_movara
+choose MailData
+
 # The retry: "..." opens nothing while it copies, the figures follow the text.
 movara_click "$win" $MOVARA_OK_BTN
 # The window is busy while the tree is counted; the figures come with the first sample.
-plain=$(movara_text_width "迁移进行中，请勿关闭")
-for ((i = 0; i < 150; i++)); do
-  movara_screenshot "$win" "$artifacts/copying.png" && shown=$(log_ink "$artifacts/copying.png")
-  [ "${shown:-0}" -gt $((plain + 60)) ] && break
-  sleep 0.2
-done
-check "the figures follow the running text (ink ${shown:-none}, plain text $plain)" test "${shown:-0}" -gt $((plain + 60))
+check "the figures follow the running text" wait_figures "$artifacts/copying.png"
 if dialog=$(open_browser 4); then
   fail "a click on \"...\" during the copy opens a window"
   xdo key --window "$dialog" Escape

@@ -133,12 +133,43 @@ start_movara
 check_shown "old-directory field shows the profile directory" "$artifacts/2-idle.png" \
   "$(field_width "$appdata_win\\harbec\\Tarn\\Profiles\\abcd1234.default")" old_field
 
+# The path is wider than its field: it loses its middle, and the pointer
+# resting on it shows the whole path.
+windows_now() { xdo search --onlyvisible --class '.' 2>/dev/null | sort; }
+before=$(windows_now)
+xdo mousemove --window "$win" 250 95
+tip=
+for ((i = 0; i < 30; i++)); do
+  sleep 0.1
+  tip=$(comm -13 <(echo "$before") <(windows_now) | head -n1)
+  [ -n "$tip" ] && break
+done
+tip_w=0
+[ -n "$tip" ] && read -r _ _ tip_w _ < <(movara_geometry "$tip") && movara_screenshot "$tip" "$artifacts/2-tooltip.png"
+check "resting on the cut path shows it whole in a tooltip wider than the field (${tip_w:-0} pixels)" \
+  test "${tip_w:-0}" -gt 350
+xdo mousemove --window "$win" 250 220
+sleep 0.5
+
 movara_click "$win" $MOVARA_OK_BTN
 log_text "OkBtn without a folder answers 请先选择新目录" "$artifacts/2-ok-without-folder.png" "请先选择新目录"
 
-# The folder browser: a second top-level window of the program.
+# The keyboard alone: the focus starts on "..." (what comes first), Tab and
+# Shift+Tab move a visible mark, Enter opens the folder browser, a second
+# top-level window of the program.
+mark_at() { test "$(movara_pixel "$1" $2 $3)" = "$MOVARA_FOCUS_MARK"; }
+no_mark_at() { ! mark_at "$@"; }
+xdo key --window "$win" Tab
+sleep 0.5
+movara_screenshot "$win" "$artifacts/2-tab-to-ok.png"
+check "Tab moves the focus mark from ... to OkBtn" mark_at "$artifacts/2-tab-to-ok.png" $MOVARA_OK_MARK
+xdo key --window "$win" shift+Tab
+sleep 0.5
+movara_screenshot "$win" "$artifacts/2-tab-to-select.png"
+check "Shift+Tab moves it back to ..." mark_at "$artifacts/2-tab-to-select.png" $MOVARA_SELECT_MARK
+check "OkBtn shows no mark once the focus left it" no_mark_at "$artifacts/2-tab-to-select.png" $MOVARA_OK_MARK
 before=$(xdo search --onlyvisible --name '.' 2>/dev/null | sort)
-movara_click "$win" $MOVARA_SELECT_DIR
+xdo key --window "$win" Return
 dialog=
 for ((i = 0; i < 100; i++)); do
   dialog=$(comm -13 <(echo "$before") <(xdo search --onlyvisible --name '.' 2>/dev/null | sort) | head -n1)
@@ -156,7 +187,15 @@ fi
 check_shown "new-directory field shows $dest_win\\Profiles" "$artifacts/2-folder-chosen.png" \
   "$(movara_text_width "$dest_win\\Profiles")" new_field
 
-movara_click "$win" $MOVARA_OK_BTN
+# With a folder chosen the focus is on the start button; Shift+Tab and Tab
+# come back to it and Enter starts the copy.
+xdo key --window "$win" shift+Tab
+sleep 0.3
+xdo key --window "$win" Tab
+sleep 0.5
+movara_screenshot "$win" "$artifacts/2-focus-on-start.png"
+check "after the choice Tab reaches OkBtn with a visible mark" mark_at "$artifacts/2-focus-on-start.png" $MOVARA_OK_MARK
+xdo key --window "$win" Return
 # The running text is followed by the copy's figures.
 running_plain=$(movara_text_width "迁移进行中，请勿关闭")
 for ((i = 0; i < 30; i++)); do

@@ -16,9 +16,12 @@ TEST(CommandLine, FolderSwitchIsLastAndTakesTheRestOfTheLine) {
     EXPECT_EQ(options.folder, L"D:\\Mail Data\\新 目录");
     EXPECT_FALSE(options.relaunch);
 
-    options = ParseCommandLine(L"/run /s /D=D:\\x /S /RUN");
+    EXPECT_TRUE(options.verify);
+
+    options = ParseCommandLine(L"/run /noverify /s /D=D:\\x /S /RUN");
     EXPECT_EQ(options.mode, Mode::Unattended);
     EXPECT_TRUE(options.relaunch);
+    EXPECT_FALSE(options.verify);
     EXPECT_EQ(options.folder, L"D:\\x /S /RUN") << "nothing after /D= is a switch";
 
     // A drive root is the folder D:, as the folder browser gives it: the copy goes to D:\Profiles.

@@ -110,3 +110,59 @@ TEST(DirectoryOps, InspectionTellsEmptyOccupiedAndUnfinishedApart) {
     EXPECT_EQ(InspectDestination(root / L"plain").kind, DestinationContents::Kind::NotAFolder);
     EXPECT_FALSE(MarkUnfinishedCopy(root / L"plain", source));
 }
+
+namespace {
+
+void WriteText(const std::wstring& path, const char* text) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    WriteFile(file, text, DWORD(strlen(text)), &written, nullptr);
+    CloseHandle(file);
+}
+
+bool Exists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+} // namespace
+
+// An unfinished copy keeps exactly what the source still has: leftovers go
+// (files, folders with their contents, read-only files), the mark and what
+// the source has stay, and a read-only file with another name elsewhere is
+// left alone rather than have that other name lose its attribute.
+TEST(DirectoryOps, RemovesFromAnUnfinishedCopyWhatTheSourceNoLongerHas) {
+    TestFolder root(L"mirror");
+    const std::wstring source = root / L"src", copy = root / L"copy";
+    for (const std::wstring& folder :
+         {source, source + L"\\Mail", copy, copy + L"\\Mail", copy + L"\\Gone", copy + L"\\Gone\\deeper"})
+        CreateDirectoryW(folder.c_str(), nullptr);
+    WriteText(source + L"\\Mail\\Inbox", "kept");
+    WriteText(copy + L"\\Mail\\Inbox", "kept");
+    WriteText(copy + L"\\Mail\\Deleted", "old");
+    WriteText(copy + L"\\Gone\\deeper\\x.msf", "old");
+    WriteText(copy + L"\\readonly.dat", "old");
+    SetFileAttributesW((copy + L"\\readonly.dat").c_str(), FILE_ATTRIBUTE_READONLY);
+    ASSERT_TRUE(MarkUnfinishedCopy(copy, source));
+
+    MirrorOutcome outcome = RemoveWhatSourceLacks(source, copy);
+    EXPECT_TRUE(outcome.complete) << outcome.error << " "
+                                  << std::string(outcome.failedPath.begin(), outcome.failedPath.end());
+    EXPECT_EQ(outcome.removed, 5u); // Deleted, Gone, deeper, x.msf, readonly.dat
+    EXPECT_TRUE(Exists(copy + L"\\Mail\\Inbox"));
+    EXPECT_FALSE(Exists(copy + L"\\Mail\\Deleted"));
+    EXPECT_FALSE(Exists(copy + L"\\Gone\\deeper\\x.msf"));
+    EXPECT_FALSE(Exists(copy + L"\\Gone\\deeper"));
+    EXPECT_FALSE(Exists(copy + L"\\Gone"));
+    EXPECT_FALSE(Exists(copy + L"\\readonly.dat"));
+    EXPECT_EQ(InspectDestination(copy).kind, DestinationContents::Kind::LeftByEarlierRun) << "the mark stays";
+
+    const std::wstring outside = root / L"outside.dat";
+    WriteText(outside, "theirs");
+    SetFileAttributesW(outside.c_str(), FILE_ATTRIBUTE_READONLY);
+    ASSERT_TRUE(CreateHardLinkW((copy + L"\\linked.dat").c_str(), outside.c_str(), nullptr));
+    outcome = RemoveWhatSourceLacks(source, copy);
+    EXPECT_FALSE(outcome.complete);
+    EXPECT_EQ(outcome.failedPath, copy + L"\\linked.dat");
+    EXPECT_TRUE(GetFileAttributesW(outside.c_str()) & FILE_ATTRIBUTE_READONLY);
+    SetFileAttributesW(outside.c_str(), FILE_ATTRIBUTE_NORMAL);
+}

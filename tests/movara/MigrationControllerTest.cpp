@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -27,6 +28,8 @@ struct FakeView : IMigrationView {
     void ShowIdleButtons() override { buttons = L"idle"; }
     void ShowCopyingButtons() override { buttons = L"copying"; }
     void ShowFinishedButtons() override { buttons = L"finished"; }
+    NextControl focus = NextControl::None;
+    void FocusNext(NextControl control) override { focus = control; }
     void StartProgressTimer() override { timer = true; }
     void StopProgressTimer() override { timer = false; }
     int chooserOpened = 0;
@@ -36,6 +39,12 @@ struct FakeView : IMigrationView {
         return chooserAnswers;
     }
     void CloseWindow() override { closed = true; }
+    std::vector<std::wstring> questions;
+    bool answer = false;
+    bool Confirm(const std::wstring& question) override {
+        questions.push_back(question);
+        return answer;
+    }
 };
 
 struct FakeSystem : IMigrationSystem {
@@ -52,14 +61,17 @@ struct FakeSystem : IMigrationSystem {
     bool rewriteWorks = true;
     std::wstring rewriteLands;       // what a failed rewrite leaves in the file, when anything
     std::vector<std::string> events; // mark, copy, clear, rewrite in the order they happen
-    void RewriteProfilePath(const std::wstring& d) override {
+    bool RewriteProfilePath(const std::wstring& d) override {
         events.push_back("rewrite");
         rewrites.push_back(d);
         if (rewriteWorks)
             profile = d;
         else if (!rewriteLands.empty())
             profile = rewriteLands;
+        return rewriteWorks;
     }
+    bool registryHolds = true;
+    bool RegistryCanHold(const std::wstring&) override { return registryHolds; }
     bool EnsureClientStopped() override {
         ++stopRequests;
         return clientStops;
@@ -77,9 +89,13 @@ struct FakeSystem : IMigrationSystem {
     }
     bool CreateDirectoryPath(const std::wstring& p) override {
         created.push_back(p);
+        if (createWorks)
+            existing.push_back(p.substr(0, p.size() - 1));
         return createWorks;
     }
-    void StartCopy(const std::wstring& s, const std::wstring& d) override {
+    bool verified = false;
+    void StartCopy(const std::wstring& s, const std::wstring& d, bool verify) override {
+        verified = verify;
         events.push_back("copy");
         if (watchedLog)
             logAtCopy = *watchedLog;
@@ -88,6 +104,19 @@ struct FakeSystem : IMigrationSystem {
         ++copies;
     }
     CopySample SampleProgress() override { return sample; }
+    std::vector<std::wstring> mirrored; // "copy<source" of every removal pass
+    MirrorOutcome mirror;
+    MirrorOutcome RemoveWhatSourceLacks(const std::wstring& source, const std::wstring& copy) override {
+        events.push_back("mirror");
+        mirrored.push_back(copy + L"<" + source);
+        return mirror;
+    }
+    int stops = 0;
+    void StopCopy() override {
+        events.push_back("stop");
+        ++stops;
+        sample.runEnded = true;
+    }
     const std::wstring* watchedLog = nullptr; // the view's text, read when the copy starts
     std::wstring logAtCopy;
 
@@ -98,6 +127,19 @@ struct FakeSystem : IMigrationSystem {
     std::wstring FullPath(const std::wstring& p) override {
         auto found = spellings.find(p);
         return found == spellings.end() ? p : found->second;
+    }
+    // What the identity checks answer: "a|b" for IsSameFolder, "path<folder" for
+    // IsSameOrInsideFolder; No unless listed.
+    std::map<std::wstring, Ostra::IdentityAnswer> identity;
+    Ostra::IdentityAnswer Identity(const std::wstring& key) const {
+        auto found = identity.find(key);
+        return found == identity.end() ? Ostra::IdentityAnswer::No : found->second;
+    }
+    Ostra::IdentityAnswer IsSameFolder(const std::wstring& a, const std::wstring& b) override {
+        return Identity(a + L"|" + b);
+    }
+    Ostra::IdentityAnswer IsSameOrInsideFolder(const std::wstring& path, const std::wstring& folder) override {
+        return Identity(path + L"<" + folder);
     }
     std::map<std::wstring, DestinationContents> destinations; // missing unless listed
     DestinationContents InspectDestination(const std::wstring& d) override {
@@ -112,18 +154,23 @@ struct FakeSystem : IMigrationSystem {
         marks.push_back(d + L"<" + s);
         return markWorks;
     }
-    void ClearUnfinishedMark(const std::wstring&) override {
+    bool ClearUnfinishedMark(const std::wstring&) override {
         events.push_back("clear");
         ++clears;
+        return true;
     }
 
     std::map<std::wstring, std::uint64_t> treeBytes; // folders whose count succeeds
-    bool CountTree(const std::wstring& folder, std::uint64_t* bytes, std::uint32_t* files) override {
+    std::size_t longestRelative = 40;
+    bool CountTree(const std::wstring& folder, std::uint64_t* bytes, std::uint32_t* files,
+                   std::size_t* longest) override {
         auto found = treeBytes.find(folder);
         if (found == treeBytes.end())
             return false;
         *bytes = found->second;
         *files = 7;
+        if (longest)
+            *longest = longestRelative;
         return true;
     }
     bool freeKnown = true;
@@ -134,6 +181,8 @@ struct FakeSystem : IMigrationSystem {
     }
     std::vector<CopyFailureEntry> failures;
     std::vector<CopyFailureEntry> CopyFailures() override { return failures; }
+    std::uint32_t notListed = 0;
+    std::uint32_t CopyFailuresNotListed() override { return notListed; }
     std::vector<std::wstring> logLines;
     void AppendLog(const std::wstring& line) override { logLines.push_back(line); }
     std::wstring LogPath() override { return logLines.empty() ? std::wstring() : L"L:\\migration.log"; }
@@ -201,6 +250,43 @@ TEST_F(Workflow, StartChecksRefuseInOrderWithoutTouchingTheClient) {
     EXPECT_EQ(system.copies, 0);
 }
 
+// A destination that is the profile, lies inside it or holds it under another
+// name (a second drive letter, a link, a short name) is refused; so is one the
+// identity checks cannot tell apart.
+TEST_F(Workflow, IdentityChecksRefuseOtherNamesOfTheProfileAndWhatTheyCannotTell) {
+    const std::wstring destination = L"G:\\Mail\\Profiles";
+    const std::wstring same = destination + L"|" + system.profile;
+    const std::wstring inside = destination + L"<" + system.profile;
+    const std::wstring holds = system.profile + L"<" + destination;
+    const struct {
+        std::wstring question;
+        Ostra::IdentityAnswer answer;
+        const wchar_t* refusal;
+    } cases[] = {
+        {same, Ostra::IdentityAnswer::Yes, kSameDirectory},
+        {same, Ostra::IdentityAnswer::CantTell, kSameDirectory},
+        {inside, Ostra::IdentityAnswer::Yes, kInsideOldDirectory},
+        {inside, Ostra::IdentityAnswer::CantTell, kInsideOldDirectory},
+        {holds, Ostra::IdentityAnswer::Yes, kContainsOldDirectory},
+        {holds, Ostra::IdentityAnswer::CantTell, kContainsOldDirectory},
+    };
+    controller.OnWindowReady();
+    for (const auto& c : cases) {
+        system.identity = {{c.question, c.answer}};
+        Choose(L"G:\\Mail");
+        controller.OnStartClicked();
+        EXPECT_EQ(view.log, c.refusal) << c.question;
+        EXPECT_EQ(controller.result(), MigrationController::Result::Refused) << c.question;
+    }
+    EXPECT_EQ(system.stopRequests, 0);
+    EXPECT_TRUE(system.created.empty());
+    EXPECT_EQ(system.copies, 0);
+
+    system.identity.clear();
+    controller.OnStartClicked();
+    EXPECT_EQ(system.copies, 1);
+}
+
 TEST_F(Workflow, FolderChoiceBecomesProfilesSubdirectory) {
     controller.OnWindowReady();
     Choose(L"D:");
@@ -216,14 +302,99 @@ TEST_F(Workflow, FolderChoiceBecomesProfilesSubdirectory) {
     EXPECT_EQ(view.log, kPathTooLong);
 }
 
+// The status line says what holds for the folder just chosen, never what was
+// said about an earlier one.
+TEST_F(Workflow, StatusLineIsRecomputedOnEveryChoice) {
+    system.treeBytes[system.profile] = 5ull << 30;
+    controller.OnWindowReady();
+    view.log = L"stale";
+    Choose(L"D:\\Mail");
+    EXPECT_EQ(view.log, kReady);
+
+    system.freeBytes = 40ull << 20;
+    controller.OnStartClicked();
+    EXPECT_EQ(controller.result(), MigrationController::Result::NoSpace);
+
+    const struct {
+        std::wstring folder;
+        std::uint64_t freeBytes;
+        std::wstring expected;
+    } choices[] = {
+        {L"D:\\Big", 74ull << 30, kReady},
+        {L"E:\\Small", 40ull << 20, NotEnoughSpaceText(SpaceNeededFor(5ull << 30), 40ull << 20)},
+        {L"G:\\Same", 74ull << 30, kSameDirectory},
+        {L"F:\\Other", 74ull << 30, kReady},
+    };
+    for (const auto& c : choices) {
+        system.freeBytes = c.freeBytes;
+        system.identity = {{L"G:\\Same\\Profiles|" + system.profile, Ostra::IdentityAnswer::Yes}};
+        Choose(c.folder);
+        EXPECT_EQ(view.log, c.expected) << c.folder;
+    }
+    EXPECT_EQ(system.stopRequests, 0) << "a choice never touches the client";
+}
+
+// After every change of state the keyboard focus is on what the user would
+// press next, so that Enter never does something the window does not show.
+TEST_F(Workflow, FocusMovesToWhatTheUserWouldPressNext) {
+    using N = NextControl;
+    auto endRun = [this](std::uint32_t errors) {
+        system.sample.runEnded = true;
+        system.sample.errors = errors;
+        controller.OnProgressTimer();
+    };
+    auto start = [this] {
+        system.sample.runEnded = false;
+        controller.OnStartClicked();
+    };
+    const struct {
+        const char* what;
+        std::function<void()> step;
+        NextControl expected;
+    } steps[] = {
+        {"a profile to move: pick a folder first", [] {}, N::ChooseFolder},
+        {"a usable folder: start", [this] { Choose(L"D:\\Mail"); }, N::Start},
+        {"a refused folder: pick another", [this] { Choose(L"G:\\Same"); }, N::ChooseFolder},
+        {"no room at the start: pick another",
+         [this] {
+             Choose(L"D:\\Mail");
+             system.freeBytes = 1;
+             controller.OnStartClicked();
+         },
+         N::ChooseFolder},
+        {"a folder with room",
+         [this] {
+             system.freeBytes = 1ull << 40;
+             Choose(L"E:\\Mail");
+         },
+         N::Start},
+        {"copying: nothing to press", start, N::None},
+        {"incomplete: try again", [&] { endRun(1); }, N::Start},
+        {"the retry runs", start, N::None},
+        {"finished: start the client", [&] { endRun(0); }, N::Start},
+    };
+    system.treeBytes[system.profile] = 3000;
+    system.sample.bytesTotal = system.sample.bytesDone = 3000;
+    system.identity = {{L"G:\\Same\\Profiles|" + system.profile, Ostra::IdentityAnswer::Yes}};
+    controller.OnWindowReady();
+    for (const auto& s : steps) {
+        s.step();
+        EXPECT_EQ(view.focus, s.expected) << s.what;
+    }
+
+    system.profile.clear();
+    controller.OnWindowReady();
+    EXPECT_EQ(view.focus, N::Later) << "no profile: nothing to do but leave";
+}
+
 TEST_F(Workflow, ClientThatCannotBeStoppedEndsTheClickSilently) {
     system.clientStops = false;
     controller.OnWindowReady();
     Choose(L"D:\\Mail");
     controller.OnStartClicked();
-    EXPECT_EQ(view.log, L"initial");
+    EXPECT_EQ(view.log, kReady) << "the line the choice left";
     EXPECT_EQ(system.stopRequests, 1);
-    EXPECT_TRUE(system.created.empty());
+    EXPECT_TRUE(system.marks.empty());
     EXPECT_EQ(system.copies, 0);
     EXPECT_EQ(controller.phase(), MigrationController::Phase::Idle);
 }
@@ -338,16 +509,16 @@ TEST_F(Workflow, RewriteThatDidNotTakeIsNotReportedAsFinished) {
     EXPECT_EQ(system.launches, 0);
 }
 
-TEST_F(Workflow, MangledRewriteIsPointedBackAtTheOldData) {
-    const std::wstring old = system.profile;
+TEST_F(Workflow, AFailedRewriteLeavesTheOldProfileAndTheCopysMark) {
     system.rewriteWorks = false;
-    system.rewriteLands = L"D:\\M?il\\Profiles";
     system.sample.runEnded = true;
     controller.OnWindowReady();
     Choose(L"D:\\Mail");
     controller.OnStartClicked();
-    EXPECT_EQ(system.rewrites, (std::vector<std::wstring>{L"D:\\Mail\\Profiles", old}));
+    EXPECT_EQ(system.rewrites, (std::vector<std::wstring>{L"D:\\Mail\\Profiles"})) << "written once, never back";
     EXPECT_EQ(view.log, kRedirectFailed);
+    EXPECT_EQ(system.clears, 0) << "the next try must be allowed over this copy";
+    EXPECT_EQ(controller.result(), MigrationController::Result::Incomplete);
 }
 
 TEST_F(Workflow, DestinationHoldingTheOldProfileIsRefusedInAnySpelling) {
@@ -426,7 +597,7 @@ TEST_F(Workflow, NonEmptyDestinationIsUsedOnlyForTheSameProfilesUnfinishedCopy) 
     EXPECT_EQ(system.marks, std::vector<std::wstring>{destination + L"<" + system.profile});
 }
 
-TEST_F(Workflow, MarkIsWrittenBeforeTheCopyAndClearedBeforeTheRewrite) {
+TEST_F(Workflow, MarkIsWrittenBeforeTheCopyAndClearedAfterTheRewrite) {
     system.sample.bytesTotal = 10;
     StartCopy();
     EXPECT_EQ(system.events, (std::vector<std::string>{"mark", "copy"}));
@@ -439,23 +610,66 @@ TEST_F(Workflow, MarkIsWrittenBeforeTheCopyAndClearedBeforeTheRewrite) {
     system.sample.runEnded = true;
     system.events.clear();
     controller.OnStartClicked();
-    EXPECT_EQ(system.events, (std::vector<std::string>{"mark", "copy", "clear", "rewrite"}));
+    EXPECT_EQ(system.events, (std::vector<std::string>{"mark", "copy", "rewrite", "clear"}));
     EXPECT_EQ(view.log, kFinished);
+
+    // A run ended between the rewrite and the clear: the next start finds
+    // the mark in the folder profiles.ini names, and removes it.
+    FakeSystem next;
+    next.profile = L"D:\\Mail\\Profiles";
+    next.destinations[next.profile] = {DestinationContents::Kind::LeftByEarlierRun, system.profile};
+    MigrationController restarted(view, next);
+    restarted.OnWindowReady();
+    EXPECT_EQ(next.clears, 1);
+    next.destinations[next.profile].kind = DestinationContents::Kind::Occupied;
+    restarted.OnWindowReady();
+    EXPECT_EQ(next.clears, 1) << "an ordinary profile keeps everything";
 }
 
-TEST_F(Workflow, FailedRedirectMarksTheCopyAgainAndAFailedMarkCopiesNothing) {
-    system.rewriteWorks = false;
-    system.sample.runEnded = true;
+TEST_F(Workflow, AFailedMarkCopiesNothing) {
+    system.markWorks = false;
     controller.OnWindowReady();
     Choose(L"D:\\Mail");
     controller.OnStartClicked();
-    EXPECT_EQ(view.log, kRedirectFailed);
-    EXPECT_EQ(system.events.back(), "mark") << "the next try must be allowed over this copy";
-
-    system.markWorks = false;
-    controller.OnStartClicked();
     EXPECT_EQ(view.log, kCreateFailed);
-    EXPECT_EQ(system.copies, 1);
+    EXPECT_EQ(system.copies, 0);
+}
+
+// Each destination that cannot be used is refused before the client is
+// stopped, so that a refusal never costs the user the client's open work.
+TEST_F(Workflow, EveryRefusalComesBeforeTheClientIsStopped) {
+    struct Case {
+        const char* name;
+        std::function<void(FakeSystem&)> arrange;
+        const wchar_t* refusal;
+    };
+    const Case cases[] = {
+        {"the path cannot be stored in profiles.ini", [](FakeSystem& s) { s.registryHolds = false; },
+         kRegistryCannotHold},
+        {"the deepest file would pass 259 characters",
+         [](FakeSystem& s) { s.longestRelative = kMaxClientPath - std::wstring(L"D:\\Mail\\Profiles\\").size() + 1; },
+         kPathTooLong},
+        {"the folder cannot be created", [](FakeSystem& s) { s.createWorks = false; }, kCreateFailed},
+    };
+    for (const Case& c : cases) {
+        FakeSystem fresh;
+        fresh.treeBytes[fresh.profile] = 1000;
+        c.arrange(fresh);
+        FakeView freshView;
+        MigrationController check(freshView, fresh);
+        check.OnWindowReady();
+        freshView.chosen = L"D:\\Mail";
+        check.OnSelectDirectory();
+        check.OnStartClicked();
+        EXPECT_EQ(freshView.log, c.refusal) << c.name;
+        EXPECT_EQ(fresh.stopRequests, 0) << c.name;
+        EXPECT_EQ(fresh.copies, 0) << c.name;
+        EXPECT_EQ(check.result(), MigrationController::Result::Refused) << c.name;
+    }
+    // Exactly at the limit is fine.
+    system.treeBytes[system.profile] = 1000;
+    system.longestRelative = kMaxClientPath - std::wstring(L"D:\\Mail\\Profiles\\").size();
+    StartCopy();
 }
 
 TEST_F(Workflow, SpaceShortByOneByteCopiesNothingAndEnoughByOneByteStarts) {
@@ -521,53 +735,85 @@ TEST_F(Workflow, FiguresFollowTheTextAndTheTimeLeftAppearsOnceSteady) {
     controller.OnProgressTimer();
     EXPECT_EQ(view.log, L"迁移进行中，请勿关闭（0%，100.0 MB / 10.0 GB）") << "two samples are not yet steady";
 
-    // 300 MiB in 6 s: the 9,940 MiB left take 199 s, about 4 minutes.
     system.sample.bytesDone = 300ull << 20;
     system.sample.tickMs = 7000;
     controller.OnProgressTimer();
-    EXPECT_EQ(view.log, L"迁移进行中，请勿关闭（2%，300.0 MB / 10.0 GB，约 4 分钟）");
+    EXPECT_EQ(view.log, L"迁移进行中，请勿关闭（2%，300.0 MB / 10.0 GB）") << "6 s of samples are not yet steady";
+
+    // 500 MiB in 10 s: the 9,740 MiB left take 195 s, about 4 minutes.
+    system.sample.bytesDone = 500ull << 20;
+    system.sample.tickMs = 11000;
+    controller.OnProgressTimer();
+    EXPECT_EQ(view.log, L"迁移进行中，请勿关闭（4%，500.0 MB / 10.0 GB，约 4 分钟）");
 }
 
-TEST(TimeLeftEstimator, NeedsSteadyMovementAndNeverGivesAbsurdValues) {
+// The speed is the average over the last 20 s; the text moves at most one
+// step per refresh towards a new estimate and is hidden while none is steady.
+TEST(TimeLeftEstimator, AveragesTwentySecondsAndMovesOneStepPerRefresh) {
     TimeLeftEstimator estimator;
     std::uint64_t seconds = 0;
     const std::uint64_t total = 12ull << 30;
     // Speed 0: nothing moves, no estimate.
-    for (std::uint32_t t = 0; t <= 10000; t += 2000)
+    for (std::uint32_t t = 0; t <= 12000; t += 2000)
         estimator.Add(t, 1000);
-    EXPECT_FALSE(estimator.SecondsLeft(total, &seconds));
+    EXPECT_FALSE(estimator.NextShown(total, &seconds));
 
     // A tiny speed would promise years.
     estimator.Reset();
-    for (std::uint32_t i = 0; i < 6; ++i)
+    for (std::uint32_t i = 0; i < 7; ++i)
         estimator.Add(i * 2000, 1000 + i);
-    EXPECT_FALSE(estimator.SecondsLeft(total, &seconds));
+    EXPECT_FALSE(estimator.NextShown(total, &seconds));
+
+    // Done beyond the total (a growing source) is no reason for a negative time.
+    estimator.Reset();
+    for (std::uint32_t i = 0; i < 7; ++i)
+        estimator.Add(i * 2000, total + i * 1000);
+    EXPECT_FALSE(estimator.NextShown(total, &seconds));
 
     // A huge speed: the rest takes no time at all.
     estimator.Reset();
-    for (std::uint32_t i = 0; i < 3; ++i)
-        estimator.Add(i * 2000, i * (4ull << 30) - i);
-    ASSERT_TRUE(estimator.SecondsLeft(8ull << 30, &seconds));
-    EXPECT_EQ(seconds, 0u);
+    for (std::uint32_t i = 0; i < 6; ++i)
+        estimator.Add(i * 2000, i * (1ull << 30));
+    ASSERT_TRUE(estimator.NextShown(8ull << 30, &seconds));
     EXPECT_EQ(FormatTimeLeft(seconds), L"不到 1 分钟");
 
-    // Steady 100 MiB/s across the tick counter's wrap, with 6 GiB left.
+    // Steady 10 MiB/s across the tick counter's wrap: the 3,000 MiB left
+    // after 10 s take 300 s; the first steady estimate is shown as it is.
     estimator.Reset();
-    const std::uint32_t start = 0xFFFFF000u;
-    for (std::uint32_t i = 0; i < 8; ++i)
-        estimator.Add(start + i * 2000, (6ull << 30) + i * (200ull << 20));
-    ASSERT_TRUE(estimator.SecondsLeft((12ull << 30) + 7 * (200ull << 20), &seconds));
-    EXPECT_EQ(seconds, 61u);
-    EXPECT_EQ(FormatTimeLeft(seconds), L"约 2 分钟");
+    const std::uint64_t mib = 1ull << 20;
+    std::uint64_t done = 0;
+    std::uint32_t tick = 0xFFFFF000u;
+    auto refresh = [&](std::uint64_t bytesPerSecond) {
+        tick += 2000;
+        done += 2 * bytesPerSecond;
+        estimator.Add(tick, done);
+        return estimator.NextShown(3100 * mib, &seconds) ? FormatTimeLeft(seconds) : std::wstring(L"-");
+    };
+    estimator.Add(tick, done);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(refresh(10 * mib), L"-") << "hidden until 10 s of samples";
+    EXPECT_EQ(refresh(10 * mib), L"约 5 分钟");
+    // One slow sample (a folder of tiny files) moves the average a little,
+    // and the text follows by single steps only.
+    EXPECT_EQ(refresh(1 * mib), L"约 6 分钟");
+    EXPECT_EQ(refresh(10 * mib), L"约 6 分钟");
+    // The speed jumps tenfold: the estimate falls to 138 s, then 89 s, 66 s
+    // and 48 s; the text comes down a minute per refresh.
+    const std::wstring descent[] = {L"约 5 分钟", L"约 4 分钟", L"约 3 分钟", L"约 2 分钟"};
+    for (const std::wstring& expected : descent)
+        EXPECT_EQ(refresh(100 * mib), expected);
+
+    // Samples older than 20 s are dropped: after a long run at one speed the
+    // estimate is that speed's alone.
+    estimator.Reset();
+    for (std::uint32_t i = 0; i < 40; ++i)
+        estimator.Add(i * 2000, (i < 20 ? i * 100 : 2000 + (i - 20) * 10) * mib);
+    ASSERT_TRUE(estimator.SecondsLeft(2190 * mib + 1000 * mib, &seconds));
+    EXPECT_EQ(seconds, 200u) << "1,000 MiB at 5 MiB/s";
 
     // Bytes taken back (a failed file) start the measurement afresh.
-    estimator.Add(start + 16000, 1ull << 30);
-    EXPECT_FALSE(estimator.SecondsLeft(total, &seconds));
-    // Done beyond the total (a growing source) is no reason for a negative time.
-    estimator.Reset();
-    for (std::uint32_t i = 0; i < 4; ++i)
-        estimator.Add(i * 2000, total + i * 1000);
-    EXPECT_FALSE(estimator.SecondsLeft(total, &seconds));
+    estimator.Add(90000, 1 * mib);
+    EXPECT_FALSE(estimator.NextShown(total, &seconds));
 }
 
 TEST(ProgressFigures, SizesAndTimesReadAsAPersonWrites) {
@@ -597,13 +843,19 @@ TEST_F(Workflow, LogTellsTheWholeRunIncludingEachFailedFile) {
     system.sample.bytesDone = 1000;
     system.sample.errors = 1;
     system.failures.push_back({L"C:\\p\\Mail\\Sent", 32, L"另一个程序正在使用此文件，进程无法访问。"});
+    // The engine's own findings carry no Windows error: never "错误 0".
+    system.failures.push_back({L"C:\\p\\Mail\\inbox", 0, L"复制期间文件被修改，未复制"});
+    system.notListed = 3;
     controller.OnProgressTimer();
+    EXPECT_TRUE(system.Logged(L"另有 3 项失败未逐一列出"));
+    system.notListed = 0;
     EXPECT_TRUE(system.Logged(L"旧目录：" + system.profile));
     EXPECT_TRUE(system.Logged(L"新目录：D:\\Mail\\Profiles"));
     EXPECT_TRUE(system.Logged(L"待复制：7 个文件，2.9 KB（3000 字节）"));
     EXPECT_TRUE(system.Logged(L"可用：5.0 GB（5368709120 字节）"));
     EXPECT_TRUE(system.Logged(L"关闭Ostra Mail：成功"));
     EXPECT_TRUE(system.Logged(L"失败：C:\\p\\Mail\\Sent（错误 32：另一个程序正在使用此文件，进程无法访问。）"));
+    EXPECT_TRUE(system.Logged(L"失败：C:\\p\\Mail\\inbox（复制期间文件被修改，未复制）"));
     EXPECT_TRUE(system.Logged(L"结果：迁移未完成"));
     EXPECT_TRUE(system.Logged(L"复制结束：2026-12-07 17:30:05"));
 
@@ -676,4 +928,106 @@ TEST_F(Workflow, UnattendedRelaunchOnlyAfterACompletedMigration) {
     EXPECT_EQ(RunUnattended(options, system, 0), kExitMigrated);
     EXPECT_EQ(system.copiedTo, L"D:\\Profiles");
     EXPECT_EQ(system.launches, 1);
+}
+
+// Closing the window during a copy asks first; yes stops the copy, records
+// the end and redirects nothing. Outside a copy the window closes at once.
+TEST_F(Workflow, ClosingDuringACopyAsksAndRecordsTheUsersEnd) {
+    controller.OnWindowReady();
+    EXPECT_TRUE(controller.OnCloseRequested());
+    EXPECT_TRUE(view.questions.empty());
+
+    system.sample.bytesTotal = 1000;
+    system.sample.bytesDone = 300;
+    StartCopy();
+    view.answer = false;
+    EXPECT_FALSE(controller.OnCloseRequested());
+    EXPECT_EQ(view.questions, std::vector<std::wstring>{kConfirmQuit});
+    EXPECT_EQ(system.stops, 0);
+    EXPECT_EQ(controller.phase(), MigrationController::Phase::Copying);
+
+    view.answer = true;
+    EXPECT_TRUE(controller.OnCloseRequested());
+    EXPECT_EQ(system.stops, 1);
+    EXPECT_TRUE(system.rewrites.empty());
+    EXPECT_EQ(system.clears, 0);
+    EXPECT_EQ(controller.result(), MigrationController::Result::Aborted);
+    EXPECT_EQ(ExitCodeFor(controller.result()), kExitIncomplete);
+    ASSERT_FALSE(system.logLines.empty());
+    EXPECT_EQ(system.logLines.back().rfind(L"结果：用户中止", 0), 0u) << "the result is the log's last line";
+}
+
+// Going on over this profile's own unfinished copy removes from it what the
+// profile no longer has before the redirect; a removal that fails leaves the
+// run incomplete. A fresh destination needs no removal.
+TEST_F(Workflow, ARetryRemovesWhatTheProfileNoLongerHasBeforeTheRedirect) {
+    const std::wstring destination = L"D:\\Mail\\Profiles";
+    system.sample.runEnded = true;
+    controller.OnWindowReady();
+    Choose(L"D:\\Mail");
+    controller.OnStartClicked();
+    EXPECT_TRUE(system.mirrored.empty()) << "a fresh destination";
+
+    FakeSystem retry;
+    retry.sample.runEnded = true;
+    retry.existing.push_back(destination);
+    retry.destinations[destination] = {DestinationContents::Kind::LeftByEarlierRun, retry.profile};
+    retry.mirror.complete = false;
+    retry.mirror.removed = 2;
+    retry.mirror.failedPath = destination + L"\\Mail\\old";
+    retry.mirror.error = 5;
+    retry.mirror.message = L"拒绝访问。";
+    FakeView retryView;
+    MigrationController again(retryView, retry);
+    again.OnWindowReady();
+    retryView.chosen = L"D:\\Mail";
+    again.OnSelectDirectory();
+    again.OnStartClicked();
+    EXPECT_EQ(retry.mirrored, std::vector<std::wstring>{destination + L"<" + retry.profile});
+    EXPECT_TRUE(retry.rewrites.empty());
+    EXPECT_EQ(again.result(), MigrationController::Result::Incomplete);
+    EXPECT_TRUE(retry.Logged(L"失败：D:\\Mail\\Profiles\\Mail\\old（错误 5：拒绝访问。）"));
+
+    retry.mirror = MirrorOutcome{};
+    retry.mirror.removed = 41;
+    retry.events.clear();
+    again.OnStartClicked();
+    EXPECT_EQ(retry.events, (std::vector<std::string>{"mark", "copy", "mirror", "rewrite", "clear"}));
+    EXPECT_TRUE(retry.Logged(L"已从新目录删除旧目录中已不存在的项目：41 个"));
+    EXPECT_EQ(again.result(), MigrationController::Result::Migrated);
+}
+
+// The copy is read back before the redirect unless turned off: the pass shows
+// in the same bar and line, and the log says what was read back, or that
+// nothing was.
+TEST_F(Workflow, TheReadBackShowsInTheBarAndTheLog) {
+    system.sample.bytesTotal = 2000;
+    StartCopy();
+    EXPECT_TRUE(system.verified);
+    EXPECT_TRUE(system.Logged(L"复制后读回校验：是"));
+    system.sample.bytesDone = 2000;
+    system.sample.verifying = true;
+    system.sample.verifyBytesTotal = 2000;
+    system.sample.verifyBytesDone = 1240;
+    controller.OnProgressTimer();
+    EXPECT_EQ(view.progress, 62);
+    EXPECT_EQ(view.log.rfind(L"正在校验（62%", 0), 0u);
+    system.sample.verifying = false;
+    system.sample.verifyBytesDone = 2000;
+    system.sample.verifyMs = 1500;
+    system.sample.runEnded = true;
+    controller.OnProgressTimer();
+    EXPECT_TRUE(system.Logged(L"已读回校验：2.0 KB（2000 字节），用时 1.5 秒"));
+    EXPECT_EQ(view.log, kFinished);
+
+    FakeSystem unverified;
+    FakeView quiet;
+    MigrationController noVerify(quiet, unverified);
+    noVerify.SetVerify(false);
+    noVerify.OnWindowReady();
+    quiet.chosen = L"D:\\Mail";
+    noVerify.OnSelectDirectory();
+    noVerify.OnStartClicked();
+    EXPECT_FALSE(unverified.verified);
+    EXPECT_TRUE(unverified.Logged(L"复制后读回校验：否（/NOVERIFY）"));
 }

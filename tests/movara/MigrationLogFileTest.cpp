@@ -39,4 +39,14 @@ TEST(MigrationLogFile, Utf8WithBomCreatedWithItsFoldersAndAppendedLineByLine) {
     ASSERT_TRUE(other.Append(L"x"));
     EXPECT_NE(other.path(), path);
     EXPECT_EQ(ReadAll(path), written);
+
+    // Another file put where the log was (a program of the user's, say) is
+    // never written to: the log stops instead.
+    const std::wstring planted = root / L"planted.txt";
+    ASSERT_TRUE(CopyFileW(other.path().c_str(), planted.c_str(), FALSE));
+    ASSERT_TRUE(DeleteFileW(path.c_str()));
+    ASSERT_TRUE(CreateHardLinkW(path.c_str(), planted.c_str(), nullptr));
+    const std::string plantedBytes = ReadAll(planted);
+    EXPECT_FALSE(log.Append(L"third"));
+    EXPECT_EQ(ReadAll(planted), plantedBytes);
 }

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <fstream>
+#include <iterator>
 #include <string>
 
 namespace {
@@ -27,6 +28,15 @@ protected:
         }
     }
 
+    static std::string ReadBytes(const std::wstring& path) {
+        std::ifstream in(path.c_str(), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    static void WriteBytes(const std::wstring& path, const std::string& bytes) {
+        std::ofstream out(path.c_str(), std::ios::binary);
+        out << bytes;
+    }
+
     TestFolder folder_{L"registry"};
     const std::wstring appData_ = folder_.path();
     const std::wstring ini_ = appData_ + L"\\harbec\\Tarn\\profiles.ini";
@@ -43,6 +53,14 @@ TEST_F(ProfileRegistryTest, AbsolutePathIsReturnedUnchanged) {
     EXPECT_EQ(ReadProfileDirectory(appData_), L"D:\\Mail\\Profiles");
     WriteIni(L"[Profile0]\r\nPath=D:/Mail/Profiles\r\nDefault=1\r\n");
     EXPECT_EQ(ReadProfileDirectory(appData_), L"D:/Mail/Profiles") << "no IsRelative counts as absolute";
+    WriteIni(L"[Profile0]\r\nPath=\\\\nas\\mail\\p\r\nIsRelative=0\r\nDefault=1\r\n");
+    EXPECT_EQ(ReadProfileDirectory(appData_), L"\\\\nas\\mail\\p");
+    // An "absolute" profile that is not: it would be resolved against
+    // whatever folder the program happens to run in.
+    for (const wchar_t* path : {L"Profiles\\abcd1234.default", L"D:Profiles", L"\\Profiles", L"\\\\"}) {
+        WriteIni(std::wstring(L"[Profile0]\r\nIsRelative=0\r\nPath=") + path + L"\r\nDefault=1\r\n");
+        EXPECT_EQ(ReadProfileDirectory(appData_), L"") << path;
+    }
 }
 
 TEST_F(ProfileRegistryTest, OnlyADefaultProfile0IsUsable) {
@@ -76,6 +94,41 @@ TEST_F(ProfileRegistryTest, RewriteKeepsOtherKeysAndSectionsAndReadsBackAsAbsolu
     EXPECT_EQ(ReadIniValue(ini_, L"General", L"StartWithLastProfile"), L"1");
     EXPECT_EQ(ReadIniValue(ini_, L"Profile1", L"Name"), L"other");
     EXPECT_EQ(ReadProfileDirectory(appData_), target);
+}
+
+// A rewrite that fails at any step leaves profiles.ini byte for byte as it
+// was and nothing beside it; one that succeeds keeps the old file as backup.
+TEST_F(ProfileRegistryTest, RewriteIsAllOrNothing) {
+    WriteIni(L"[General]\r\nStartWithLastProfile=1\r\n\r\n[Profile0]\r\nName=default\r\nIsRelative=1\r\n"
+             L"Path=Profiles/abcd1234.default\r\nDefault=1\r\n\r\n\r\n[Profile1]\r\nPath=x\r\n");
+    const std::string original = ReadBytes(ini_);
+    for (RewriteStep step : {RewriteStep::ReadOriginal, RewriteStep::CreateCopy, RewriteStep::WriteValues,
+                             RewriteStep::ReadBack, RewriteStep::KeepBackup, RewriteStep::Replace}) {
+        EXPECT_FALSE(RewriteProfilePath(appData_, L"E:\\New\\Profiles", [&](RewriteStep s) { return s == step; }));
+        EXPECT_EQ(ReadBytes(ini_), original) << int(step);
+        EXPECT_EQ(GetFileAttributesW((ini_ + L".movara-new").c_str()), INVALID_FILE_ATTRIBUTES) << int(step);
+    }
+    // A link or file planted where the copy is made is replaced, never written through.
+    const std::wstring planted = appData_ + L"\\planted.txt";
+    WriteBytes(planted, "keep");
+    ASSERT_TRUE(CopyFileW(planted.c_str(), (ini_ + L".movara-new").c_str(), FALSE));
+    ASSERT_TRUE(RewriteProfilePath(appData_, L"E:\\New\\Profiles"));
+    EXPECT_EQ(ReadBytes(planted), "keep");
+    EXPECT_EQ(ReadBytes(ini_ + L".movara-backup"), original);
+    EXPECT_EQ(ReadIniValue(ini_, L"Profile0", L"Path"), L"E:\\New\\Profiles");
+    EXPECT_EQ(ReadIniValue(ini_, L"Profile0", L"IsRelative"), L"0");
+    EXPECT_EQ(ReadIniValue(ini_, L"Profile1", L"Path"), L"x");
+    EXPECT_EQ(ReadBytes(ini_).compare(0, 2, "\xFF\xFE"), 0) << "the file stays UTF-16";
+}
+
+TEST_F(ProfileRegistryTest, AnAnsiFileHoldsOnlyWhatTheCodePageCanSpell) {
+    WriteIni(L"[Profile0]\r\nPath=C:\\p\r\nDefault=1\r\n");
+    EXPECT_TRUE(RegistryCanHold(ini_, L"D:\\한국\\Profiles")) << "UTF-16 holds every name";
+    WriteBytes(ini_, "[Profile0]\r\nPath=C:\\p\r\nDefault=1\r\n");
+    EXPECT_TRUE(RegistryCanHold(ini_, L"D:\\Mail Data\\Profiles"));
+    // Hangul is in neither code page 1252 nor 936.
+    EXPECT_FALSE(RegistryCanHold(ini_, L"D:\\한국\\Profiles"));
+    EXPECT_EQ(RegistryCanHold(ini_, L"D:\\邮件\\Profiles"), GetACP() == 936) << GetACP();
 }
 
 TEST_F(ProfileRegistryTest, NamesOutsideCodePage936Survive) {
