@@ -193,6 +193,8 @@ std::wstring FailureText(const CopyFailure& failure) {
                              : L"校验失败，读回的内容与原文件不同";
     case CopyFailureKind::DestinationIsSource:
         return L"目标就是源文件“" + failure.otherPath + L"”本身（经由链接），未复制";
+    case CopyFailureKind::DestinationLeadsElsewhere:
+        return L"新目录中已有的此项是链接或另有其他名称，未写入";
     }
     return SystemErrorText(failure.error);
 }

@@ -46,6 +46,9 @@ struct CopyJob {
     // source folder that is one of them (reached through a link in the
     // source tree) is not copied, or the copy would copy itself.
     std::vector<Ostra::FileIdentity> destinationChain;
+    // Asked of every folder the walk finds already at the destination: one
+    // that is a link, or leads out of the destination, is not written through.
+    std::unique_ptr<Ostra::SameOrInsideQuestion> insideDestination;
     uint32_t isDirectory;
     uint32_t countedFiles; // what AddJob's count found
     uint64_t countedBytes;
@@ -505,6 +508,11 @@ int CCopyEngine::AddJob(const wchar_t* source, const wchar_t* destination) {
             RefuseJob(job->destination, 0, CopyFailureKind::DestinationInsideSource, job->source);
             return 1;
         }
+        job->insideDestination.reset(new (std::nothrow) Ostra::SameOrInsideQuestion(job->destinationChain.front()));
+        if (!job->insideDestination) {
+            RefuseJob(source, ERROR_NOT_ENOUGH_MEMORY);
+            return 1;
+        }
         SetLastError(0);
         if (!CountTree(job->source, &bytes, &files, &stop_, &job->destinationChain)) {
             const DWORD error = GetLastError();
@@ -789,8 +797,15 @@ bool CCopyEngine::WalkTree(const wchar_t* source, const wchar_t* destination, in
                 // finds; anything else in the way (a file of that name) means
                 // the folder and everything below it are missing.
                 DWORD attributes = GetFileAttributesW(destinationPath.get());
-                if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+                if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
                     CountError(destinationPath.get());
+                } else if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+                           currentJob_->insideDestination->Ask(destinationPath.get()) != Ostra::IdentityAnswer::Yes) {
+                    // Someone else's link (or what cannot be told from one):
+                    // the copy would land wherever it leads.
+                    CountFailure(destinationPath.get(), 0, CopyFailureKind::DestinationLeadsElsewhere);
+                    continue;
+                }
             }
             if (!WalkTree(sourcePath.get(), destinationPath.get(), depth + 1)) {
                 result = false;
@@ -1059,7 +1074,7 @@ bool CCopyEngine::WriteOneFile() {
     bool pending = false;
     // why: the failure as the log shows it; Unreported when the reader has
     // already listed this file's failure (a read that kept failing).
-    enum class Why { LastError, SourceChanged, DestinationIsSource, Unreported };
+    enum class Why { LastError, SourceChanged, DestinationIsSource, DestinationLeadsElsewhere, Unreported };
     auto fail = [&](Why why = Why::LastError) {
         const DWORD error = GetLastError();
         if (ours) {
@@ -1073,16 +1088,20 @@ bool CCopyEngine::WriteOneFile() {
             CountFailure(source, 0, CopyFailureKind::ChangedWhileRead);
         else if (why == Why::DestinationIsSource)
             CountFailure(destination, 0, CopyFailureKind::DestinationIsSource, source);
+        else if (why == Why::DestinationLeadsElsewhere)
+            CountFailure(destination, 0, CopyFailureKind::DestinationLeadsElsewhere);
         return pending;
     };
     if (heldChunk_->sourceChanged)
         return fail(Why::SourceChanged); // a file of one chunk that changed while it was read
 
     bool existed = false;
-    bool isSource = false;
-    file.reset(OpenDestination(destination, record, source, flags, &existed, &isSource));
+    DestinationFinding finding = DestinationFinding::Usable;
+    file.reset(OpenDestination(destination, record, source, flags, &existed, &finding));
     if (!file)
-        return fail(isSource ? Why::DestinationIsSource : Why::LastError);
+        return fail(finding == DestinationFinding::IsSource           ? Why::DestinationIsSource
+                    : finding == DestinationFinding::LeadsElsewhere ? Why::DestinationLeadsElsewhere
+                                                                      : Why::LastError);
     ours = true;
 
     if (existed || size > heldChunk_->dataLength) {
@@ -1304,11 +1323,30 @@ bool CCopyEngine::SetTimesAndAttributes(HANDLE file, const FileRecord& record) {
     return SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic) != FALSE;
 }
 
+namespace {
+
+// Whether writing through this handle would change what another name shows:
+// a file with more than one name, or a link (opened as itself). Unreadable
+// facts count as such a file.
+// (Asked without the volume serial, which is slow to ask on some systems.)
+bool LeadsElsewhere(HANDLE file) {
+    FILE_STANDARD_INFO standard;
+    FILE_ATTRIBUTE_TAG_INFO tag;
+    return !GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof standard) ||
+           standard.NumberOfLinks > 1 ||
+           !GetFileInformationByHandleEx(file, FileAttributeTagInfo, &tag, sizeof tag) ||
+           (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+} // namespace
+
 HANDLE CCopyEngine::OpenDestination(const wchar_t* path, const FileRecord& record, const wchar_t* source, DWORD flags,
-                                    bool* existed, bool* isSource) {
+                                    bool* existed, DestinationFinding* finding) {
     // Opened without being cut: a file already there may be the source
-    // itself, reached through a link to its folder or a hard link.
+    // itself, reached through a link to its folder or a hard link. A link
+    // already there is opened as itself, never followed.
     const DWORD access = GENERIC_WRITE | DELETE;
+    flags |= FILE_FLAG_OPEN_REPARSE_POINT;
     if (StepRejected(CopyIoStep::CreateDestination, path))
         return INVALID_HANDLE_VALUE;
     Ostra::UniqueFile file(CreateFileW(path, access, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, flags, nullptr));
@@ -1319,11 +1357,17 @@ HANDLE CCopyEngine::OpenDestination(const wchar_t* path, const FileRecord& recor
         // stay as they are.
         Ostra::UniqueFile present(CreateFileW(path, FILE_READ_ATTRIBUTES,
                                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                              OPEN_EXISTING, 0, nullptr));
+                                              OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
         if (!present)
             return INVALID_HANDLE_VALUE;
         if (IsSourceItself(present.get(), record, source)) {
-            *isSource = true;
+            *finding = DestinationFinding::IsSource;
+            return INVALID_HANDLE_VALUE;
+        }
+        // Clearing the attributes of a file with another name would clear
+        // them for that name too.
+        if (LeadsElsewhere(present.get())) {
+            *finding = DestinationFinding::LeadsElsewhere;
             return INVALID_HANDLE_VALUE;
         }
         present.reset();
@@ -1335,7 +1379,11 @@ HANDLE CCopyEngine::OpenDestination(const wchar_t* path, const FileRecord& recor
         return INVALID_HANDLE_VALUE;
     *existed = error == ERROR_ALREADY_EXISTS;
     if (*existed && IsSourceItself(file.get(), record, source)) {
-        *isSource = true;
+        *finding = DestinationFinding::IsSource;
+        return INVALID_HANDLE_VALUE;
+    }
+    if (*existed && LeadsElsewhere(file.get())) {
+        *finding = DestinationFinding::LeadsElsewhere;
         return INVALID_HANDLE_VALUE;
     }
     return file.release();

@@ -89,6 +89,7 @@ enum class CopyFailureKind : uint32_t {
     DestinationIsSource,     // the file at the destination is the source (otherPath) itself, reached through a link
     VerifyFailed,            // the copy read back differs from what was read (error 0) or could not be read (error)
     DestinationInsideSource, // the job's destination (path) is its source (otherPath) or lies inside it
+    DestinationLeadsElsewhere, // what was already at path is a link or has another name: nothing written through it
 };
 
 // One failure of a run: the file or folder concerned (without a long-path
@@ -231,9 +232,11 @@ private:
     void RunWriter();
     bool TakeNextChunk();
     bool WriteOneFile();
-    // isSource is set when the file there is the source itself (a link).
+    // Why OpenDestination refused a file already there: it is the source
+    // itself (a link), or writing it would change another name's file.
+    enum class DestinationFinding { Usable, IsSource, LeadsElsewhere };
     HANDLE OpenDestination(const wchar_t* path, const FileRecord& record, const wchar_t* source, DWORD flags,
-                           bool* existed, bool* isSource);
+                           bool* existed, DestinationFinding* finding);
     static bool SetTimesAndAttributes(HANDLE file, const FileRecord& record);
     bool IsSourceItself(HANDLE destination, const FileRecord& record, const wchar_t* source);
     void DiscardPartial(HANDLE* file, const wchar_t* path);

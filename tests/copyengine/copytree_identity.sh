@@ -67,6 +67,24 @@ out=$(timeout 120 wine 'W:\copytree.exe' 'W:\linked' 'W:\out' 2>/dev/null) || fa
 echo "${out//$'\r'/}" | grep -q '^files_total=1 files_copied=1 errors=0 ' || fail "a source linking above the destination: $out"
 [ ! -e "$work/out/up" ] || fail "the link above the destination was copied"
 
+# A destination already holding someone else's links, named like what is
+# copied (a folder link for Mail, a hard link to a read-only file for
+# prefs.js): nothing is written through either, what they lead to keeps its
+# contents and attributes, and the rest is copied.
+mkdir -p "$work/planted/Local Folders" "$work/target"
+printf theirs >"$work/planted/Local Folders/Inbox"
+printf theirs >"$work/planted/prefs.js"
+chmod 444 "$work/planted/prefs.js"
+ln -s ../planted "$work/target/Mail"
+ln "$work/planted/prefs.js" "$work/target/prefs.js"
+out=$(timeout 120 wine 'W:\copytree.exe' 'W:\profile' 'W:\target' 2>&1) && rc=0 || rc=$?
+[ "$rc" = 1 ] || fail "a destination holding links: exited $rc: $out"
+[ "$(cat "$work/planted/Local Folders/Inbox")" = theirs ] || fail "a file behind a planted folder link was written"
+[ "$(cat "$work/planted/prefs.js")" = theirs ] || fail "a file with a planted hard link was written"
+[ "$(stat -c %a "$work/planted/prefs.js")" = 444 ] || fail "a file with a planted hard link lost its read-only mode"
+[ "$(echo "$out" | grep -c 'not written through')" = 2 ] || fail "the two links are not both named: $out"
+[ -d "$work/target/ImapMail" ] || fail "the rest of the profile was not copied"
+
 # The same profile copied somewhere else is still copied.
 mkdir -p "$work/elsewhere"
 out=$(timeout 120 wine 'W:\copytree.exe' 'W:\profile' 'W:\elsewhere' 2>/dev/null) || fail "a plain copy: $out"

@@ -148,6 +148,10 @@ int main() {
         case CopyFailureKind::DestinationInsideSource:
             fwprintf(stderr, L"failed: %ls (is the source %ls or lies inside it)\n", path, failure.otherPath.c_str());
             break;
+        case CopyFailureKind::DestinationLeadsElsewhere:
+            fwprintf(stderr, L"failed: %ls (already there as a link or with another name; not written through)\n",
+                     path);
+            break;
         case CopyFailureKind::VerifyFailed:
             if (failure.error)
                 fwprintf(stderr, L"failed: %ls (could not be read back, error %u)\n", path, failure.error);
