@@ -133,7 +133,9 @@ DestinationContents InspectDestination(const std::wstring& destination) {
                             : DestinationContents::Kind::NotAFolder;
         return contents;
     }
-    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    // A link or junction leads wherever its owner points it, and the
+    // destination's owner is not always the one running Movara.
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) || (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
         contents.kind = DestinationContents::Kind::NotAFolder;
         return contents;
     }
@@ -159,6 +161,11 @@ DestinationContents InspectDestination(const std::wstring& destination) {
         else
             others = true;
     } while (FindNextFileW(search.get(), &found));
+    if (GetLastError() != ERROR_NO_MORE_FILES) {
+        // A listing cut short cannot tell an empty folder from a full one.
+        contents.kind = DestinationContents::Kind::NotAFolder;
+        return contents;
+    }
 
     if (!marked) {
         contents.kind = others ? DestinationContents::Kind::Occupied : DestinationContents::Kind::Empty;
@@ -173,6 +180,11 @@ DestinationContents InspectDestination(const std::wstring& destination) {
     DWORD read = 0;
     if (!ReadFile(mark.get(), &text[0], kMarkMaxBytes, &read, nullptr))
         return contents;
+    if (read == 0 && !others) {
+        // All a run ended between making the mark and writing it leaves.
+        contents.kind = DestinationContents::Kind::Empty;
+        return contents;
+    }
     text.resize(read);
     int chars =
         MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()), nullptr, 0);
@@ -294,6 +306,8 @@ public:
             if (folderInCopy && (there & FILE_ATTRIBUTE_DIRECTORY))
                 Walk(inSource, inCopy, false, depth + 1);
         } while (FindNextFileW(find.get(), &entry));
+        if (GetLastError() != ERROR_NO_MORE_FILES)
+            Fail(copy, GetLastError()); // what was not listed was not compared
     }
 
     MirrorOutcome outcome;
@@ -360,14 +374,23 @@ private:
 } // namespace
 
 MirrorOutcome RemoveWhatSourceLacks(const std::wstring& source, const std::wstring& copy) {
+    // The copy's own folder, opened as itself: removals happen only inside a
+    // real folder, never inside whatever a link put in its place leads to.
     Ostra::FileIdentity copyIdentity;
-    if (Ostra::ReadIdentity(Literal(copy), &copyIdentity) != Ostra::IdentityRead::Read) {
+    Ostra::UniqueFile root(CreateFileW(Literal(copy).c_str(), FILE_READ_ATTRIBUTES,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                       FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    FILE_ATTRIBUTE_TAG_INFO tag = {};
+    if (!root || !GetFileInformationByHandleEx(root.get(), FileAttributeTagInfo, &tag, sizeof tag) ||
+        (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || !Ostra::ReadHandleIdentity(root.get(), &copyIdentity)) {
         MirrorOutcome outcome;
         outcome.complete = false;
         outcome.failedPath = copy;
-        outcome.error = GetLastError();
+        outcome.error = root && (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? DWORD(ERROR_ACCESS_DENIED)
+                                                                                    : GetLastError();
         return outcome;
     }
+    root.reset();
     Mirror mirror(copyIdentity);
     mirror.Walk(source, copy, true, 0);
     return mirror.outcome;

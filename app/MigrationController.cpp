@@ -31,6 +31,7 @@ using namespace MigrationText;
 namespace {
 
 const wchar_t kIncompleteOutcome[] = L"结果：迁移未完成，profiles.ini未改动，Ostra Mail仍使用旧目录";
+const wchar_t kCompletedOutcome[] = L"结果：迁移已完成，profiles.ini已指向新目录";
 
 } // namespace
 
@@ -117,6 +118,7 @@ void MigrationController::OnStartClicked() {
         swprintf(code, sizeof(code) / sizeof(code[0]), L"0x%08X", static_cast<unsigned>(launched));
         Log(std::wstring(L"启动Ostra Mail：") + (launched == 0 ? L"成功" : L"失败，结果 ") +
             (launched == 0 ? L"" : code));
+        Log(kCompletedOutcome); // the result stays the log's last line
         view_.CloseWindow();
         return;
     }
@@ -138,6 +140,12 @@ void MigrationController::OnStartClicked() {
         Refuse(kCreateFailed, Result::Refused);
         return;
     }
+    // The mark is also the test that files can be made there. Left behind by
+    // a run that goes no further, it only lets this profile go on there.
+    if (!system_.MarkUnfinishedCopy(destination, system_.FullPath(profileDirectory_))) {
+        Refuse(kCreateFailed, Result::Refused);
+        return;
+    }
     if (!system_.EnsureClientStopped()) {
         Log(L"关闭Ostra Mail：失败，客户端仍在运行，未开始复制");
         result_ = Result::ClientRunning;
@@ -147,10 +155,6 @@ void MigrationController::OnStartClicked() {
     // The client may have been holding the profile's folder in a changing state.
     if (!system_.IsExistingFolder(profileDirectory_)) {
         Refuse(kProfileMissing, Result::NoProfile);
-        return;
-    }
-    if (!system_.MarkUnfinishedCopy(destination, system_.FullPath(profileDirectory_))) {
-        Refuse(kCreateFailed, Result::Refused);
         return;
     }
     overEarlierCopy_ = destinationContents_.kind == DestinationContents::Kind::LeftByEarlierRun;
@@ -340,11 +344,13 @@ void MigrationController::ShowSample(const CopySample& sample) {
             EndIncomplete(sample, L"结果：数据已复制，但profiles.ini未能更新，Ostra Mail仍使用旧目录", kRedirectFailed);
             return;
         }
+        // Said at once: a fault from here on ends a run that has moved the profile.
+        Log(L"profiles.ini已指向新目录：" + copyDestination_);
         // Only now is the copy no longer one a later run may continue; a run
         // ended before this line leaves the mark, which the next start removes.
         if (!system_.ClearUnfinishedMark(copyDestination_))
             Log(L"未能删除未完成标记，下次启动时删除");
-        LogRunEnd(sample, L"结果：迁移已完成，profiles.ini已指向新目录");
+        LogRunEnd(sample, kCompletedOutcome);
         view_.SetLogText(kFinished);
         migrationFinished_ = true;
         result_ = Result::Migrated;

@@ -106,6 +106,13 @@ TEST(DirectoryOps, InspectionTellsEmptyOccupiedAndUnfinishedApart) {
     EXPECT_EQ(contents.kind, DestinationContents::Kind::LeftByEarlierRun);
     EXPECT_TRUE(contents.markedSource.empty());
 
+    // An empty mark alone is all a run ended between making and writing it
+    // leaves: the folder is as good as empty, and may be marked again.
+    WriteFileText(destination + L"\\" + kUnfinishedMarkName, "");
+    EXPECT_EQ(InspectDestination(destination).kind, DestinationContents::Kind::Empty);
+    ASSERT_TRUE(MarkUnfinishedCopy(destination, source));
+    EXPECT_EQ(InspectDestination(destination).markedSource, source);
+
     WriteFileText(root / L"plain", "x");
     EXPECT_EQ(InspectDestination(root / L"plain").kind, DestinationContents::Kind::NotAFolder);
     EXPECT_FALSE(MarkUnfinishedCopy(root / L"plain", source));

@@ -394,7 +394,7 @@ TEST_F(Workflow, ClientThatCannotBeStoppedEndsTheClickSilently) {
     controller.OnStartClicked();
     EXPECT_EQ(view.log, kReady) << "the line the choice left";
     EXPECT_EQ(system.stopRequests, 1);
-    EXPECT_TRUE(system.marks.empty());
+    EXPECT_EQ(system.marks.size(), 1u) << "made before the stop; it only lets this profile go on there";
     EXPECT_EQ(system.copies, 0);
     EXPECT_EQ(controller.phase(), MigrationController::Phase::Idle);
 }
@@ -626,13 +626,16 @@ TEST_F(Workflow, MarkIsWrittenBeforeTheCopyAndClearedAfterTheRewrite) {
     EXPECT_EQ(next.clears, 1) << "an ordinary profile keeps everything";
 }
 
-TEST_F(Workflow, AFailedMarkCopiesNothing) {
+// The mark is the first file made in the destination: a folder that takes
+// none is refused before the client is stopped.
+TEST_F(Workflow, AFailedMarkCopiesNothingAndLeavesTheClientRunning) {
     system.markWorks = false;
     controller.OnWindowReady();
     Choose(L"D:\\Mail");
     controller.OnStartClicked();
     EXPECT_EQ(view.log, kCreateFailed);
     EXPECT_EQ(system.copies, 0);
+    EXPECT_EQ(system.stopRequests, 0);
 }
 
 // Each destination that cannot be used is refused before the client is
@@ -868,6 +871,7 @@ TEST_F(Workflow, LogTellsTheWholeRunIncludingEachFailedFile) {
     system.launchResult = static_cast<std::int32_t>(0x80070005);
     controller.OnStartClicked();
     EXPECT_TRUE(system.Logged(L"启动Ostra Mail：失败，结果 0x80070005"));
+    EXPECT_EQ(system.logLines.back(), L"结果：迁移已完成，profiles.ini已指向新目录") << "the result stays the last line";
 }
 
 TEST_F(Workflow, UnattendedRunGivesOneExitCodePerOutcomeAndLogsIt) {
