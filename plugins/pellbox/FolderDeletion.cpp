@@ -122,13 +122,14 @@ bool IsProtectedObject(const std::wstring& path, const std::vector<ProtectedObje
 // letter shows a folder inside the deleted one: the folders above a protected
 // folder, walked from its final path, then end at that drive's root and never
 // reach the deleted folder.
+// folder is spelled literally (\\?\), so that no depth of it is out of reach.
 bool TreeHoldsProtectedObject(const std::wstring& folder, const std::vector<ProtectedObject>& objects, int depth) {
     if (depth > kMaxCheckedDepth)
         return true;
     WIN32_FIND_DATAW entry = {};
     Ostra::UniqueFind find(FindFirstFileW((folder + L"*").c_str(), &entry));
     if (!find)
-        return false; // the deletion cannot list it either
+        return GetLastError() != ERROR_ACCESS_DENIED; // what it may not list, the deletion may not enter either
     do {
         if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 || IsDirectoryLink(entry) ||
             std::wcscmp(entry.cFileName, L".") == 0 || std::wcscmp(entry.cFileName, L"..") == 0)
@@ -137,7 +138,7 @@ bool TreeHoldsProtectedObject(const std::wstring& folder, const std::vector<Prot
         if (IsProtectedObject(inner, objects) || TreeHoldsProtectedObject(inner + L"\\", objects, depth + 1))
             return true;
     } while (FindNextFileW(find.get(), &entry));
-    return false;
+    return GetLastError() != ERROR_NO_MORE_FILES; // a listing cut short has not been seen whole
 }
 
 // The roots of the fixed and memory drives. Network drives are left out: the
@@ -160,8 +161,8 @@ std::vector<std::wstring> DriveRoots() {
 // top folders, decided by identity whatever name reached any of them: another
 // drive letter on the same folder, a mapped share, a link on the way, a short
 // name. A folder whose answer cannot be read is taken to hold one.
-bool IsOrHoldsProtectedFolder(const std::wstring& folder, const std::vector<std::wstring>& systemFolders) {
-    Ostra::FileIdentity target;
+bool IsOrHoldsProtectedFolder(const std::wstring& folder, const std::vector<std::wstring>& systemFolders,
+                              Ostra::FileIdentity& target) {
     switch (Ostra::ReadIdentity(folder, &target)) {
     case Ostra::IdentityRead::Read:
         break;
@@ -199,7 +200,8 @@ bool IsOrHoldsProtectedFolder(const std::wstring& folder, const std::vector<std:
         if (Ostra::ReadIdentity(name, &identity) != Ostra::IdentityRead::Read || Ostra::IsSameVolume(identity, target))
             return true;
     }
-    return TreeHoldsProtectedObject(EndsWithSeparator(folder) ? folder : folder + L"\\", objects, 0);
+    const std::wstring walked = StripDevicePrefix(folder) == folder ? LiteralPath(folder) : folder;
+    return TreeHoldsProtectedObject(EndsWithSeparator(walked) ? walked : walked + L"\\", objects, 0);
 }
 
 } // namespace
@@ -211,16 +213,17 @@ std::wstring AsideName(const std::wstring& folder, const std::wstring& name, uin
 }
 
 int DeleteFolder(const std::wstring& path) {
-    const std::wstring folder = DeletableFolder(std::wstring(path.c_str()));
+    Ostra::FileIdentity checked;
+    const std::wstring folder = DeletableFolder(std::wstring(path.c_str()), &checked);
     if (folder.empty())
         return 0;
     const DWORD attributes = GetFileAttributesW(folder.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
         return 0;
-    return DeleteTree(folder + L"\\", true);
+    return DeleteTree(folder + L"\\", true, &checked);
 }
 
-std::wstring DeletableFolder(const std::wstring& path) {
+std::wstring DeletableFolder(const std::wstring& path, Ostra::FileIdentity* checked) {
     bool literal = false;
     const std::wstring stripped = StripDevicePrefix(path, &literal);
     if (AbsoluteRootLength(stripped) == 0)
@@ -258,8 +261,11 @@ std::wstring DeletableFolder(const std::wstring& path) {
     }
     // The text checks above are quick and catch the usual spellings; identity decides.
     const std::wstring deletable = literal ? LiteralPath(folder) : folder;
-    if (IsOrHoldsProtectedFolder(deletable, systemFolders))
+    Ostra::FileIdentity target;
+    if (IsOrHoldsProtectedFolder(deletable, systemFolders, target))
         return {};
+    if (checked)
+        *checked = target;
     return deletable;
 }
 
@@ -550,19 +556,22 @@ bool DeleteHeldFolder(const OpenFolder& parent, const std::wstring& name, HANDLE
 }
 
 // Deletes what folder holds, deepest first; true when something in it was left for the restart.
-bool DeleteContents(const OpenFolder& folder, bool scheduleInPlace);
+// Folders deeper than the check walked (made since) are left as they are.
+bool DeleteContents(const OpenFolder& folder, bool scheduleInPlace, int depth);
 
 // Deletes the folder named name in parent, held open by handle: a link is
 // removed itself; a handle that followed a link out of parent is left alone. A
 // folder that a scheduled file keeps is scheduled after that file.
-bool DeleteFolderEntry(const OpenFolder& parent, const std::wstring& name, HANDLE handle, bool scheduleInPlace) {
+bool DeleteFolderEntry(const OpenFolder& parent, const std::wstring& name, HANDLE handle, bool scheduleInPlace,
+                       int depth) {
     const EntryKind kind = KindOfEntry(handle, parent, name);
     if (kind == EntryKind::Link)
         DeleteHeldFolder(parent, name, handle); // the link itself, never what it leads to
     OpenFolder folder;
-    if (kind != EntryKind::InPlace || !ReadOpenFolder(handle, parent.path + name + L"\\", folder))
+    if (kind != EntryKind::InPlace || depth > kMaxCheckedDepth ||
+        !ReadOpenFolder(handle, parent.path + name + L"\\", folder))
         return false;
-    const bool scheduled = DeleteContents(folder, scheduleInPlace);
+    const bool scheduled = DeleteContents(folder, scheduleInPlace, depth);
     if (DeleteHeldFolder(parent, name, handle))
         return scheduled;
     if (scheduled && PathStillNamesFolder(folder)) {
@@ -572,7 +581,7 @@ bool DeleteFolderEntry(const OpenFolder& parent, const std::wstring& name, HANDL
     return scheduled;
 }
 
-bool DeleteContents(const OpenFolder& folder, bool scheduleInPlace) {
+bool DeleteContents(const OpenFolder& folder, bool scheduleInPlace, int depth) {
     bool scheduled = false;
     for (const ListedEntry& entry : ListEntries(folder.handle)) {
         if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
@@ -581,14 +590,14 @@ bool DeleteContents(const OpenFolder& folder, bool scheduleInPlace) {
         }
         Ostra::UniqueFile handle = OpenEntry(folder.handle, entry.name, true, kListAccess);
         if (handle)
-            scheduled |= DeleteFolderEntry(folder, entry.name, handle.get(), scheduleInPlace);
+            scheduled |= DeleteFolderEntry(folder, entry.name, handle.get(), scheduleInPlace, depth + 1);
     }
     return scheduled;
 }
 
 } // namespace
 
-int DeleteTree(const std::wstring& folder, bool scheduleInPlace) {
+int DeleteTree(const std::wstring& folder, bool scheduleInPlace, const Ostra::FileIdentity* checked) {
     // The folder is reached through its parent like every folder below it, so
     // a folder that is (or was just swapped for) a link is removed as a link.
     std::wstring path = folder;
@@ -606,7 +615,17 @@ int DeleteTree(const std::wstring& folder, bool scheduleInPlace) {
         return 1;
     const std::wstring name = path.substr(cut + 1);
     Ostra::UniqueFile handle = OpenEntry(parent.handle, name, true, kListAccess);
-    if (handle)
-        DeleteFolderEntry(parent, name, handle.get(), scheduleInPlace);
+    if (!handle)
+        return 1;
+    // Reached again through its parent, the folder must be the one that was
+    // checked: a folder on the way swapped for a link since then would lead
+    // the deletion into a folder nobody checked. A link in the folder's own
+    // place is removed as a link, whatever it leads to.
+    if (checked && KindOfEntry(handle.get(), parent, name) == EntryKind::InPlace) {
+        Ostra::FileIdentity held;
+        if (!Ostra::ReadHandleIdentity(handle.get(), &held) || !Ostra::IsSameIdentity(held, *checked))
+            return 0;
+    }
+    DeleteFolderEntry(parent, name, handle.get(), scheduleInPlace, 0);
     return 1;
 }

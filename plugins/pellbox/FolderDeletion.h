@@ -6,6 +6,10 @@
 #include <string>
 #include <vector>
 
+namespace Ostra {
+struct FileIdentity;
+}
+
 // 1 if path named an existing directory when the call began, else 0 (and
 // nothing is touched). Paths that DeletableFolder refuses give 0.
 int DeleteFolder(const std::wstring& path);
@@ -16,7 +20,8 @@ int DeleteFolder(const std::wstring& path);
 // spelling, and any of the system's top folders or a folder holding one,
 // whatever name reaches them (another drive letter on the same folder, a link,
 // a short name). A folder that cannot be told apart from them is refused too.
-std::wstring DeletableFolder(const std::wstring& path);
+// When checked is given, it receives the identity of the folder the checks judged.
+std::wstring DeletableFolder(const std::wstring& path, Ostra::FileIdentity* checked = nullptr);
 
 // The Windows, system, Program Files, program data and users folders, the
 // public and the current user's profile and its Desktop, Documents, Downloads
@@ -31,7 +36,9 @@ std::vector<std::wstring> SystemTopFolders();
 // use is moved aside and scheduled for deletion at restart (with
 // scheduleInPlace, under its own name when it cannot be moved), and each
 // folder it keeps is scheduled after it, deepest first.
-int DeleteTree(const std::wstring& folder, bool scheduleInPlace);
+// With checked, a folder that is no longer that object when it is reached
+// again is left untouched and the result is 0.
+int DeleteTree(const std::wstring& folder, bool scheduleInPlace, const Ostra::FileIdentity* checked = nullptr);
 
 // folder + name + "_d_" + tick count in lower-case hexadecimal.
 std::wstring AsideName(const std::wstring& folder, const std::wstring& name, uint32_t tickCount);

@@ -1,4 +1,5 @@
 #include "FakeInstallerStack.h"
+#include "FileIdentity.h"
 #include "FolderDeletion.h"
 
 #include <gtest/gtest.h>
@@ -46,4 +47,21 @@ TEST(FolderDeletion, FileWithAnotherLinkKeepsItsAttributesThere) {
     EXPECT_FALSE(PathExists(root));
     EXPECT_EQ(GetFileAttributesW(outside.c_str()) & attributes, attributes);
     SetFileAttributesW(outside.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+// The deletion reaches the folder again through its parent; when what it
+// reaches is no longer the folder that was checked (a folder on the way
+// swapped for a link since), nothing is touched.
+TEST(FolderDeletion, AFolderThatIsNoLongerTheOneCheckedIsLeftWhole) {
+    const std::wstring root = MakeTree(L"checked");
+    const std::wstring other = MakeScratchDirectory(L"other");
+    Ostra::FileIdentity otherIdentity;
+    ASSERT_EQ(Ostra::ReadIdentity(other, &otherIdentity), Ostra::IdentityRead::Read);
+    EXPECT_EQ(DeleteTree(root, true, &otherIdentity), 0);
+    EXPECT_TRUE(PathExists(root + L"sub\\深层\\hidden.dat"));
+
+    Ostra::FileIdentity rootIdentity;
+    ASSERT_EQ(Ostra::ReadIdentity(root, &rootIdentity), Ostra::IdentityRead::Read);
+    EXPECT_EQ(DeleteTree(root, true, &rootIdentity), 1);
+    EXPECT_FALSE(PathExists(root));
 }
