@@ -1164,9 +1164,10 @@ bool CCopyEngine::WriteOneFile() {
     }
 
     if (mode.trim && wroteAny) {
-        // Cut the sector padding off through a buffered handle.
+        // Cut the sector padding off through a buffered handle. Opened by
+        // name again, so a link put in the file's place is opened as itself.
         file.reset();
-        DWORD bufferedFlags = flags & ~DWORD(FILE_FLAG_NO_BUFFERING);
+        DWORD bufferedFlags = (flags & ~DWORD(FILE_FLAG_NO_BUFFERING)) | FILE_FLAG_OPEN_REPARSE_POINT;
         for (int attempt = 0; attempt < 10 && !stop_; ++attempt) {
             if (StepRejected(CopyIoStep::ReopenForTrim, destination))
                 break;
