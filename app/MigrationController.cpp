@@ -13,6 +13,7 @@ const wchar_t kSameDirectory[] = L"新目录不能与旧目录相同";
 const wchar_t kInsideOldDirectory[] = L"新目录不能位于旧目录之内，请重新选择";
 const wchar_t kContainsOldDirectory[] = L"新目录不能包含旧目录，请重新选择";
 const wchar_t kProfileMissing[] = L"旧目录不存在或不是文件夹，请检查Ostra Mail配置";
+const wchar_t kProfileNotReadable[] = L"旧目录中有无法读取的文件夹，请检查后重新迁移";
 const wchar_t kDestinationOccupied[] = L"新目录中已有数据，请选择空目录";
 const wchar_t kPathTooLong[] = L"新目录路径过长，请重新选择";
 const wchar_t kCreateFailed[] = L"创建目录失败，请重新选择";
@@ -173,13 +174,14 @@ bool MigrationController::CheckSpaceAndLength(const std::wstring& destination) {
     std::uint64_t bytes = 0;
     std::uint32_t files = 0;
     std::size_t longest = 0;
-    precounted_ = system_.CountTree(profileDirectory_, &bytes, &files, &longest);
+    precounted_ = system_.CountTree(profileDirectory_, &bytes, &files, &longest, destination);
     precountBytes_ = bytes;
     if (!precounted_) {
-        // The engine counts again and refuses what it cannot list; the run
-        // then ends incomplete with the failure in the log.
-        Log(L"统计旧目录失败，跳过空间检查");
-        return true;
+        // The copy counts the same way and would refuse the profile too:
+        // said now, before the client is stopped for nothing.
+        Log(L"统计旧目录失败：有文件夹无法列出或层级过深（已统计 " + std::to_wstring(files) + L" 个文件）");
+        Refuse(kProfileNotReadable, Result::NoProfile);
+        return false;
     }
     Log(L"待复制：" + std::to_wstring(files) + L" 个文件，" + FormatBytes(bytes) + L"（" + std::to_wstring(bytes) +
         L" 字节）");
@@ -195,7 +197,7 @@ bool MigrationController::CheckSpaceAndLength(const std::wstring& destination) {
     std::uint64_t present = 0;
     std::uint32_t presentFiles = 0;
     if (destinationContents_.kind == DestinationContents::Kind::LeftByEarlierRun &&
-        system_.CountTree(destination, &present, &presentFiles, nullptr))
+        system_.CountTree(destination, &present, &presentFiles, nullptr, std::wstring()))
         Log(L"新目录中已有上次未完成的数据：" + FormatBytes(present));
     const std::uint64_t needed = SpaceNeededFor(bytes > present ? bytes - present : 0);
     std::uint64_t available = 0;

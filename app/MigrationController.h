@@ -111,9 +111,10 @@ public:
     virtual bool ClearUnfinishedMark(const std::wstring& destination) = 0;
     // Bytes and files below folder, and (when longest is given) the length of
     // the longest path below it relative to it; false when some part could
-    // not be listed.
+    // not be listed. With a destination, a folder reached through a link that
+    // is the destination or lies above it is left out, as the copy leaves it.
     virtual bool CountTree(const std::wstring& folder, std::uint64_t* bytes, std::uint32_t* files,
-                           std::size_t* longest) = 0;
+                           std::size_t* longest, const std::wstring& destination) = 0;
     // Free bytes for this user on the volume that path is (or would be) on.
     virtual bool FreeSpace(const std::wstring& path, std::uint64_t* bytes) = 0;
     virtual std::vector<CopyFailureEntry> CopyFailures() = 0;
@@ -147,6 +148,7 @@ extern const wchar_t kSameDirectory[];
 extern const wchar_t kInsideOldDirectory[];
 extern const wchar_t kContainsOldDirectory[];
 extern const wchar_t kProfileMissing[];
+extern const wchar_t kProfileNotReadable[];
 extern const wchar_t kDestinationOccupied[];
 extern const wchar_t kPathTooLong[];
 extern const wchar_t kCreateFailed[];

@@ -1,6 +1,7 @@
 #include "MigrationSystem.h"
 
 #include "DirectoryOps.h"
+#include "FileIdentity.h"
 #include "ProcessControl.h"
 #include "ProfileRegistry.h"
 
@@ -138,18 +139,33 @@ CopySample MigrationSystem::SampleProgress() {
 }
 
 bool MigrationSystem::CountTree(const std::wstring& folder, std::uint64_t* bytes, std::uint32_t* files,
-                                std::size_t* longest) {
+                                std::size_t* longest, const std::wstring& destination) {
+    *bytes = 0;
+    *files = 0;
+    if (longest)
+        *longest = 0;
     std::unique_ptr<wchar_t[]> path(new (std::nothrow) wchar_t[kCopyPathCapacity]);
     const std::wstring full = ::FullPath(folder);
     if (!path || full.size() + 1 > kCopyPathCapacity)
         return false;
     wcscpy(path.get(), full.c_str());
     AddLongPathPrefix(path.get(), kCopyPathCapacity);
-    *bytes = 0;
-    *files = 0;
-    if (longest)
-        *longest = 0;
-    return ::CountTree(path.get(), bytes, files, nullptr, nullptr, longest) != 0;
+    // The destination may not exist yet: the folders from its nearest
+    // existing one up are what a link in the profile could lead back into.
+    // A destination with no folder at all (a drive that is not there) has
+    // nothing a link could lead into.
+    std::vector<Ostra::FileIdentity> above;
+    std::wstring existing = destination.empty() ? std::wstring() : ::FullPath(destination);
+    while (!existing.empty() && !IsExistingFolder(existing)) {
+        const std::size_t cut = existing.find_last_of(L'\\');
+        std::wstring parent = cut == std::wstring::npos ? std::wstring() : existing.substr(0, cut);
+        if (parent.size() == 2 && parent[1] == L':')
+            parent += L'\\';
+        existing = parent == existing ? std::wstring() : parent;
+    }
+    if (!existing.empty() && !Ostra::ReadAncestry(existing, &above))
+        return false;
+    return ::CountTree(path.get(), bytes, files, nullptr, above.empty() ? nullptr : &above, longest) != 0;
 }
 
 bool MigrationSystem::FreeSpace(const std::wstring& path, std::uint64_t* bytes) {

@@ -39,8 +39,8 @@ public:
     void StopCopy() override { copyEngine_.Cancel(); }
     MirrorOutcome RemoveWhatSourceLacks(const std::wstring& source, const std::wstring& copy) override;
     CopySample SampleProgress() override;
-    bool CountTree(const std::wstring& folder, std::uint64_t* bytes, std::uint32_t* files,
-                   std::size_t* longest) override;
+    bool CountTree(const std::wstring& folder, std::uint64_t* bytes, std::uint32_t* files, std::size_t* longest,
+                   const std::wstring& destination) override;
     bool FreeSpace(const std::wstring& path, std::uint64_t* bytes) override;
     std::vector<CopyFailureEntry> CopyFailures() override;
     std::uint32_t CopyFailuresNotListed() override { return copyEngine_.FailuresNotKept(); }

@@ -160,14 +160,16 @@ struct FakeSystem : IMigrationSystem {
         return true;
     }
 
-    std::map<std::wstring, std::uint64_t> treeBytes; // folders whose count succeeds
+    std::map<std::wstring, std::uint64_t> treeBytes; // folders whose count finds bytes (others: none)
+    std::vector<std::wstring> uncountable;           // folders whose count fails
     std::size_t longestRelative = 40;
-    bool CountTree(const std::wstring& folder, std::uint64_t* bytes, std::uint32_t* files,
-                   std::size_t* longest) override {
+    bool CountTree(const std::wstring& folder, std::uint64_t* bytes, std::uint32_t* files, std::size_t* longest,
+                   const std::wstring&) override {
+        for (const std::wstring& failing : uncountable)
+            if (failing == folder)
+                return false;
         auto found = treeBytes.find(folder);
-        if (found == treeBytes.end())
-            return false;
-        *bytes = found->second;
+        *bytes = found == treeBytes.end() ? 0 : found->second;
         *files = 7;
         if (longest)
             *longest = longestRelative;
@@ -641,18 +643,22 @@ TEST_F(Workflow, AFailedMarkCopiesNothingAndLeavesTheClientRunning) {
 // Each destination that cannot be used is refused before the client is
 // stopped, so that a refusal never costs the user the client's open work.
 TEST_F(Workflow, EveryRefusalComesBeforeTheClientIsStopped) {
+    using R = MigrationController::Result;
     struct Case {
         const char* name;
         std::function<void(FakeSystem&)> arrange;
         const wchar_t* refusal;
+        R result;
     };
     const Case cases[] = {
         {"the path cannot be stored in profiles.ini", [](FakeSystem& s) { s.registryHolds = false; },
-         kRegistryCannotHold},
+         kRegistryCannotHold, R::Refused},
         {"the deepest file would pass 259 characters",
          [](FakeSystem& s) { s.longestRelative = kMaxClientPath - std::wstring(L"D:\\Mail\\Profiles\\").size() + 1; },
-         kPathTooLong},
-        {"the folder cannot be created", [](FakeSystem& s) { s.createWorks = false; }, kCreateFailed},
+         kPathTooLong, R::Refused},
+        {"the folder cannot be created", [](FakeSystem& s) { s.createWorks = false; }, kCreateFailed, R::Refused},
+        {"part of the profile cannot be listed", [](FakeSystem& s) { s.uncountable.push_back(s.profile); },
+         kProfileNotReadable, R::NoProfile},
     };
     for (const Case& c : cases) {
         FakeSystem fresh;
@@ -667,7 +673,7 @@ TEST_F(Workflow, EveryRefusalComesBeforeTheClientIsStopped) {
         EXPECT_EQ(freshView.log, c.refusal) << c.name;
         EXPECT_EQ(fresh.stopRequests, 0) << c.name;
         EXPECT_EQ(fresh.copies, 0) << c.name;
-        EXPECT_EQ(check.result(), MigrationController::Result::Refused) << c.name;
+        EXPECT_EQ(check.result(), c.result) << c.name;
     }
     // Exactly at the limit is fine.
     system.treeBytes[system.profile] = 1000;
