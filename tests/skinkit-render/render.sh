@@ -155,11 +155,19 @@ box=""
 for _ in $(seq 300); do box=$(xdotool search --name "错误提示" 2>/dev/null | head -1 || true); [ -n "$box" ] && break; sleep 0.1; done
 if [ -n "$box" ]; then echo "ok   failure message box shown"; else echo "FAIL no failure message box"; fail=1; fi
 if [ -n "$box" ]; then
-  # Focus the box with a click on it, then confirm with Return.
-  eval "$(xdotool getwindowgeometry --shell "$box")"
-  xdotool mousemove $((X + 20)) $((Y + 20)) click 1
-  sleep 0.3
-  xdotool key Return
+  # Focus the box with a click on it, then confirm with Return. The box can be
+  # found before it is mapped where it ends up, so a click that came too early
+  # is tried again with the box's geometry read afresh.
+  for _ in 1 2 3 4 5; do
+    box=$(xdotool search --name "错误提示" 2>/dev/null | head -1 || true)
+    [ -n "$box" ] || break
+    eval "$(xdotool getwindowgeometry --shell "$box")"
+    xdotool mousemove $((X + 20)) $((Y + 20)) click 1
+    sleep 0.3
+    xdotool key Return
+    for _ in $(seq 30); do kill -0 "$viewer" 2>/dev/null || break; sleep 0.1; done
+    kill -0 "$viewer" 2>/dev/null || break
+  done
 fi
 for _ in $(seq 100); do kill -0 "$viewer" 2>/dev/null || break; sleep 0.1; done
 code=0
