@@ -49,6 +49,9 @@ struct CopyJob {
     // Asked of every folder the walk finds already at the destination: one
     // that is a link, or leads out of the destination, is not written through.
     std::unique_ptr<Ostra::SameOrInsideQuestion> insideDestination;
+    // The destination, the folders above it and every folder the walk made
+    // or entered below it, held open until the run ends (see HoldFolder).
+    std::vector<Ostra::UniqueFile> heldFolders;
     uint32_t isDirectory;
     uint32_t countedFiles; // what AddJob's count found
     uint64_t countedBytes;
@@ -196,6 +199,72 @@ public:
 private:
     std::unordered_map<std::wstring, std::wstring> seen_; // upper case -> as listed
 };
+
+// Opens a folder so that, while the handle is held, no one can rename, move
+// or delete it: the handle asks for listing access (an open that asks only for
+// attributes leaves its sharing unrecorded) and does not share deletion. The
+// names the writer composes below a held folder so keep leading where they led
+// when it was opened, whatever an unelevated program does to the tree. Opened
+// as itself, a link is held as the link, never followed.
+HANDLE OpenHeldFolder(const wchar_t* path, bool asItself) {
+    return CreateFileW(path, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | (asItself ? FILE_FLAG_OPEN_REPARSE_POINT : 0),
+                       nullptr);
+}
+
+// True for a folder that is no link of any kind, asked of its own handle.
+bool IsPlainFolder(HANDLE folder) {
+    FILE_ATTRIBUTE_TAG_INFO tag;
+    return GetFileInformationByHandleEx(folder, FileAttributeTagInfo, &tag, sizeof tag) &&
+           (tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// Holds a folder for the rest of the job's run (see OpenHeldFolder). As
+// itself, it must also be a plain folder: a link fails with error 0.
+bool HoldFolder(CopyJob* job, const wchar_t* path, bool asItself) {
+    Ostra::UniqueFile folder(OpenHeldFolder(path, asItself));
+    if (!folder)
+        return false;
+    if (asItself && !IsPlainFolder(folder.get())) {
+        SetLastError(0);
+        return false;
+    }
+    try {
+        job->heldFolders.push_back(std::move(folder));
+    } catch (...) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return false;
+    }
+    return true;
+}
+
+// Holds the job's destination and each folder above it up to its volume
+// root (a root cannot be moved). They are held as what their names lead to:
+// the destination named may itself be a link its owner made. On failure
+// path holds the folder that could not be held (kCopyPathCapacity units).
+bool HoldDestinationChain(CopyJob* job, const wchar_t* volumeRoot, wchar_t* path) {
+    wchar_t root[kVolumeRootCapacity + 8];
+    if (wcslen(volumeRoot) >= kVolumeRootCapacity) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return false;
+    }
+    wcscpy(root, volumeRoot);
+    AddLongPathPrefix(root, kVolumeRootCapacity + 8);
+    wcscpy(path, job->destination);
+    const size_t rootLength = wcslen(root);
+    size_t length = wcslen(path);
+    for (;;) {
+        while (length > rootLength && path[length - 1] == L'\\')
+            path[--length] = L'\0';
+        if (length <= rootLength || _wcsnicmp(path, root, rootLength) != 0)
+            return true;
+        if (!HoldFolder(job, path, false))
+            return false;
+        while (length > 0 && path[length - 1] != L'\\')
+            --length;
+        path[length] = L'\0';
+    }
+}
 
 // Waits for a thread to end and closes its handle; nothing when there is none.
 void JoinThread(HANDLE* thread) {
@@ -491,6 +560,16 @@ int CCopyEngine::AddJob(const wchar_t* source, const wchar_t* destination) {
                   destinationAttributes == INVALID_FILE_ATTRIBUTES ? GetLastError() : DWORD(ERROR_DIRECTORY));
         return 1;
     }
+    // The destination and the folders above it stay where they are until the
+    // run ends: none of them can be moved aside for a link meanwhile.
+    {
+        std::unique_ptr<wchar_t[]> held(new (std::nothrow) wchar_t[kCopyPathCapacity]);
+        if (!held || !HoldDestinationChain(job.get(), destinationRoot, held.get())) {
+            const DWORD error = held ? GetLastError() : DWORD(ERROR_NOT_ENOUGH_MEMORY);
+            RefuseJob(held ? held.get() : job->destination, error ? error : DWORD(ERROR_DIRECTORY));
+            return 1;
+        }
+    }
     const DWORD sourceAttributes = GetFileAttributesW(job->source);
     if (sourceAttributes == INVALID_FILE_ATTRIBUTES) {
         RefuseJob(job->source, GetLastError());
@@ -717,7 +796,7 @@ void CCopyEngine::RunReader() {
     const uint32_t errorsBefore = progress_.errors.load();
     bool walked = false;
     if (job->isDirectory) {
-        walked = WalkTree(job->source, job->destination, 0);
+        walked = WalkTree(job->source, job->destination, 0, true);
     } else {
         const wchar_t* name = wcsrchr(job->source, L'\\');
         if (!FillFileRecordFromPath(job->source, name ? name + 1 : job->source))
@@ -743,7 +822,7 @@ void CCopyEngine::RunReader() {
     SetEvent(gate_.readerFinished);
 }
 
-bool CCopyEngine::WalkTree(const wchar_t* source, const wchar_t* destination, int depth) {
+bool CCopyEngine::WalkTree(const wchar_t* source, const wchar_t* destination, int depth, bool reachable) {
     // A folder that cannot be listed (changed since the count) ends the walk;
     // the files not reached stay uncopied, so it counts as an error.
     std::unique_ptr<wchar_t[]> sourcePath(new (std::nothrow) wchar_t[kCopyPathCapacity]);
@@ -792,13 +871,15 @@ bool CCopyEngine::WalkTree(const wchar_t* source, const wchar_t* destination, in
                 CountFailure(sourcePath.get(), ERROR_FILENAME_EXCED_RANGE, CopyFailureKind::SystemError);
                 continue;
             }
-            if (!CreateDirectoryW(destinationPath.get(), nullptr)) {
+            bool made = reachable;
+            if (made && !CreateDirectoryW(destinationPath.get(), nullptr)) {
                 // A folder already there is what a copy over an earlier copy
                 // finds; anything else in the way (a file of that name) means
                 // the folder and everything below it are missing.
                 DWORD attributes = GetFileAttributesW(destinationPath.get());
                 if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
                     CountError(destinationPath.get());
+                    made = false;
                 } else if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
                            currentJob_->insideDestination->Ask(destinationPath.get()) != Ostra::IdentityAnswer::Yes) {
                     // Someone else's link (or what cannot be told from one):
@@ -807,7 +888,16 @@ bool CCopyEngine::WalkTree(const wchar_t* source, const wchar_t* destination, in
                     continue;
                 }
             }
-            if (!WalkTree(sourcePath.get(), destinationPath.get(), depth + 1)) {
+            // Held as itself until the run ends: a link put in its place
+            // between its making (or the check above) and this open is
+            // found here, and once held it cannot be swapped for one.
+            if (made && !HoldFolder(currentJob_, destinationPath.get(), true)) {
+                const DWORD error = GetLastError();
+                CountFailure(destinationPath.get(), error, error ? CopyFailureKind::SystemError
+                                                                 : CopyFailureKind::DestinationLeadsElsewhere);
+                continue;
+            }
+            if (!WalkTree(sourcePath.get(), destinationPath.get(), depth + 1, made)) {
                 result = false;
                 break;
             }
@@ -819,6 +909,12 @@ bool CCopyEngine::WalkTree(const wchar_t* source, const wchar_t* destination, in
                 continue;
             if (!JoinPath(currentDestination_, kCopyPathCapacity, destination, name)) {
                 CountFailure(sourcePath.get(), ERROR_FILENAME_EXCED_RANGE, CopyFailureKind::SystemError);
+                continue;
+            }
+            if (!reachable) {
+                // Below a folder that could not be made: each file fails
+                // here, never opened by a name that nothing holds.
+                CountFailure(currentDestination_, ERROR_PATH_NOT_FOUND, CopyFailureKind::SystemError);
                 continue;
             }
             if (!CopyOneFile(sourcePath.get(), currentDestination_)) {

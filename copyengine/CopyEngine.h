@@ -219,7 +219,9 @@ private:
     void RunJobs();
     void EndRun();
     void RunReader();
-    bool WalkTree(const wchar_t* source, const wchar_t* destination, int depth);
+    // reachable is false below a destination folder that could not be made:
+    // its files then fail one by one without being opened.
+    bool WalkTree(const wchar_t* source, const wchar_t* destination, int depth, bool reachable);
     bool FillFileRecordFromPath(const wchar_t* path, const wchar_t* name);
     void FillFileRecord(const WIN32_FIND_DATAW& data, const wchar_t* name);
     bool CopyOneFile(const wchar_t* source, const wchar_t* destination);

@@ -808,6 +808,36 @@ TEST(CopyEngine, NeverWritesOverADestinationThatIsTheSourceItself) {
     }
 }
 
+// While a file is written, no folder on its way (made by the run, the
+// destination, or one above it) can be moved aside for a link; once the run
+// has ended they can.
+TEST(CopyEngine, NoFolderOnTheWayToAFileCanBeMovedAsideDuringTheRun) {
+    TempTree tree;
+    const std::wstring top = tree.Path(L"out"), dst = top + L"\\dst", src = tree.Path(L"src");
+    MakeDirs(src + L"\\a\\b");
+    MakeDirs(dst);
+    WritePatternFile(src + L"\\a\\b\\deep", 5000, 1, kBaseTime);
+    const TreeFacts before = Snapshot(src);
+    const std::wstring onTheWay[] = {dst + L"\\a\\b", dst + L"\\a", dst, top};
+    std::vector<std::wstring> moved;
+    CCopyEngine engine;
+    RecordingObserver observer;
+    observer.failWith = [&](const CopyIoRequest& r) -> uint32_t {
+        if (r.step == CopyIoStep::CreateDestination) {
+            for (const std::wstring& folder : onTheWay) {
+                if (MoveFileW(Long(folder).c_str(), Long(folder + L"-aside").c_str()))
+                    moved.push_back(folder);
+            }
+        }
+        return 0;
+    };
+    engine.SetIoObserver(&observer);
+    ExpectComplete(RunToEnd(engine, src, dst), 1, 5000);
+    EXPECT_TRUE(moved.empty()) << ::testing::PrintToString(moved);
+    ExpectCopyOf(src, before, dst);
+    EXPECT_TRUE(MoveFileW(Long(dst + L"\\a").c_str(), Long(dst + L"\\a2").c_str()));
+}
+
 // With verify on, every copy is read back and compared with what was read
 // from its source: a byte changed on the disk after the copy, a read-back
 // that fails and a copy cut short behind the engine's back each leave the run
