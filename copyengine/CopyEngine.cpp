@@ -212,11 +212,12 @@ HANDLE OpenHeldFolder(const wchar_t* path, bool asItself) {
                        nullptr);
 }
 
-// True for a folder that is no link of any kind, asked of its own handle.
+// True for a folder that is no link of any kind, asked of its own handle
+// (basic information, which every file system answers).
 bool IsPlainFolder(HANDLE folder) {
-    FILE_ATTRIBUTE_TAG_INFO tag;
-    return GetFileInformationByHandleEx(folder, FileAttributeTagInfo, &tag, sizeof tag) &&
-           (tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    FILE_BASIC_INFO basic;
+    return GetFileInformationByHandleEx(folder, FileBasicInfo, &basic, sizeof basic) &&
+           (basic.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(basic.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
 // Holds a folder for the rest of the job's run (see OpenHeldFolder). As
@@ -1428,11 +1429,11 @@ namespace {
 // (Asked without the volume serial, which is slow to ask on some systems.)
 bool LeadsElsewhere(HANDLE file) {
     FILE_STANDARD_INFO standard;
-    FILE_ATTRIBUTE_TAG_INFO tag;
+    FILE_BASIC_INFO basic;
     return !GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof standard) ||
            standard.NumberOfLinks > 1 ||
-           !GetFileInformationByHandleEx(file, FileAttributeTagInfo, &tag, sizeof tag) ||
-           (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+           !GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic) ||
+           (basic.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
 } // namespace
